@@ -1,0 +1,242 @@
+// SPDX-License-Identifier: MIT
+#include "file_access.hpp"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <string_view>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvalen::profile {
+namespace {
+
+// Writers that keep replacing the file under us can make us retry; give up
+// after this many rounds rather than spin.
+constexpr int kMaxAttempts = 100;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    [[nodiscard]] int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// 0 when st describes a regular file we are willing to read.
+int check_regular(const struct stat& st) {
+    if (S_ISDIR(st.st_mode)) {
+        return EISDIR;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return EINVAL;
+    }
+    if (static_cast<std::size_t>(st.st_size) > kMaxFileSize) {
+        return EFBIG;
+    }
+    return 0;
+}
+
+// Reads the whole file from offset 0; 0 or an errno value.
+int read_all(int fd, std::string& out) {
+    out.clear();
+    char chunk[65536];
+    for (off_t offset = 0;;) {
+        const ssize_t got = ::pread(fd, chunk, sizeof chunk, offset);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (got == 0) {
+            return 0;
+        }
+        out.append(chunk, static_cast<std::size_t>(got));
+        offset += got;
+        if (out.size() > kMaxFileSize) {
+            return EFBIG;
+        }
+    }
+}
+
+// Writes all of data at offset 0; 0 or an errno value.
+int write_all(int fd, std::string_view data) {
+    off_t offset = 0;
+    while (!data.empty()) {
+        const ssize_t put = ::pwrite(fd, data.data(), data.size(), offset);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        data.remove_prefix(static_cast<std::size_t>(put));
+        offset += put;
+    }
+    return 0;
+}
+
+void sync_directory(const std::string& directory) {
+    const FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) {
+        ::fsync(dir.get());
+    }
+}
+
+// Writes bytes to a temporary file beside target and renames it over target;
+// falls back to rewriting the open file fd in place.
+int replace_contents(const std::string& target, int fd, const struct stat& st,
+                     std::string_view bytes) {
+    const std::size_t slash = target.rfind('/');
+    const std::string directory = slash == 0 ? "/" : target.substr(0, slash);
+    std::string temporary = directory + "/." + target.substr(slash + 1) + ".XXXXXX";
+    const FileDescriptor temp(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (temp.get() >= 0) {
+        ::fchmod(temp.get(), st.st_mode & 07777);
+        if (::fchown(temp.get(), st.st_uid, st.st_gid) != 0) {
+            // Only root may give a file away; the owner is then the writer.
+        }
+        int error = write_all(temp.get(), bytes);
+        if (error == 0 && ::fsync(temp.get()) != 0) {
+            error = errno;
+        }
+        if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
+            error = errno;
+        }
+        if (error != 0) {
+            ::unlink(temporary.c_str());
+            return error;
+        }
+        sync_directory(directory);
+        return 0;
+    }
+    if (int error = write_all(fd, bytes)) {
+        return error;
+    }
+    if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
+std::optional<std::string> real_path(const std::string& path) {
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                               &std::free);
+    if (!resolved) {
+        return std::nullopt;
+    }
+    return std::string(resolved.get());
+}
+
+} // namespace
+
+std::optional<std::string> read_settings_file(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || check_regular(st) != 0) {
+        return std::nullopt;
+    }
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || check_regular(st) != 0) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    if (read_all(file.get(), bytes) != 0) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+int update_settings_file(
+    const std::string& path,
+    const std::function<EditResult(const std::optional<std::string>& current)>& edit) {
+    if (path.empty()) {
+        return ENOENT;
+    }
+    for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+        struct stat st {};
+        const bool missing = ::stat(path.c_str(), &st) != 0;
+        if (missing && errno != ENOENT) {
+            return errno;
+        }
+        if (!missing) {
+            if (int error = check_regular(st)) {
+                return error;
+            }
+        } else {
+            // Decide before creating anything: an edit that changes nothing
+            // must not leave an empty file behind.
+            const EditResult result = edit(std::nullopt);
+            if (result.action != EditResult::Action::Replace) {
+                return result.action == EditResult::Action::Refuse ? result.error : 0;
+            }
+        }
+        // A dangling symbolic link is followed and its target created; any
+        // other missing path is created exclusively, so a racing writer's new
+        // file is never mistaken for ours.
+        struct stat link {};
+        const bool dangling = missing && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+        const int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+        const int create = O_CREAT | (dangling ? 0 : O_EXCL);
+        const FileDescriptor file(missing ? ::open(path.c_str(), flags | create, 0666)
+                                          : ::open(path.c_str(), flags));
+        if (file.get() < 0) {
+            if ((missing && errno == EEXIST) || (!missing && errno == ENOENT)) {
+                continue;
+            }
+            return errno;
+        }
+        const bool created = missing;
+        int error = 0;
+        while (::flock(file.get(), LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                error = errno;
+                break;
+            }
+        }
+        // Another writer may have renamed a new file over the path while we
+        // waited for the lock; then lock that one instead.
+        const auto target = real_path(path);
+        struct stat locked {};
+        struct stat current {};
+        if (error == 0 && (!target || ::fstat(file.get(), &locked) != 0 ||
+                           ::stat(target->c_str(), &current) != 0 ||
+                           locked.st_ino != current.st_ino || locked.st_dev != current.st_dev)) {
+            continue;
+        }
+        if (error == 0) {
+            error = check_regular(locked);
+        }
+        std::string bytes;
+        if (error == 0) {
+            error = read_all(file.get(), bytes);
+        }
+        if (error == 0) {
+            const EditResult result =
+                edit(created ? std::nullopt : std::optional<std::string>(bytes));
+            if (result.action == EditResult::Action::Replace) {
+                error = replace_contents(*target, file.get(), locked, result.bytes);
+            } else if (result.action == EditResult::Action::Refuse) {
+                error = result.error;
+            }
+        }
+        if (error != 0 && created && target) {
+            ::unlink(target->c_str());
+        }
+        return error;
+    }
+    return EAGAIN;
+}
+
+} // namespace corvalen::profile

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Reading and safely rewriting settings files.
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace corvalen::profile {
+
+// Larger files are treated as missing: a settings file is a few lines, and a
+// huge one is a mistake or an attack that must not stall the program.
+inline constexpr std::size_t kMaxFileSize = 16 * 1024 * 1024;
+
+// The file's bytes; nullopt when it is missing, not a regular file (a
+// directory, device or FIFO is never opened for reading), over kMaxFileSize,
+// or unreadable.
+std::optional<std::string> read_settings_file(const std::string& path);
+
+// What an edit wants done with a file.
+struct EditResult {
+    enum class Action { Keep, Replace, Refuse };
+    Action action = Action::Keep;
+    std::string bytes; // the new contents, for Replace
+    int error = 0;     // errno-style reason, for Refuse
+};
+
+// Read-modify-write under an exclusive advisory lock (flock) on the file, so
+// that concurrent writers lose no change. edit receives the current bytes
+// (nullopt when the file is missing). A replacement is written to a temporary
+// file in the same directory, flushed and renamed over the file (through a
+// symbolic link, over its target), keeping the permission bits; where the
+// directory cannot take the temporary file, the file is rewritten in place.
+// Keep leaves the file untouched, not even its modification time, and does
+// not create a missing file. Returns 0 on success, else an errno value.
+int update_settings_file(
+    const std::string& path,
+    const std::function<EditResult(const std::optional<std::string>& current)>& edit);
+
+} // namespace corvalen::profile

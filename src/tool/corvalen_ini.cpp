@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: MIT
+// corvalen-ini: reads and changes a terminal's settings file through the same
+// accessor that Corvalen uses, so operators and scripts see exactly what the
+// browser sees.
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <unistd.h>
+
+#include "inifile/cinifile.hpp"
+#include "profile/profile.hpp"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// A settings value never holds a line break, so this default cannot be
+// mistaken for a value that is there.
+constexpr const char* kMissing = "\n";
+
+constexpr std::string_view kUsage =
+    R"(Usage: corvalen-ini [--file PATH] [--null] COMMAND [ARGUMENTS]
+Reads and changes a Corvalen settings file exactly as Corvalen reads it.
+
+Commands:
+  get SECTION KEY [DEFAULT]  print the key's value, or DEFAULT when it is missing
+  set SECTION KEY VALUE      set the key, creating it and its section if needed
+  delete SECTION [KEY]       remove the key, or the section with all its keys
+  keys SECTION               list the key names of the section
+  sections                   list the section names of the file
+
+Options:
+  --file PATH  the settings file (default: corvalen.ini beside this program)
+  --null       end each listed name with NUL instead of a newline
+  --help       show this help and exit
+  --version    show the version and exit
+
+Exit status: 0 on success; 1 when a key asked for without a default is
+missing or a write fails; 2 for a usage error.
+)";
+
+// Where Corvalen looks for its settings: the directory of its executable,
+// which this tool shares.
+std::string default_settings_path() {
+    std::vector<char> buffer(4096);
+    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) {
+        return "corvalen.ini";
+    }
+    const std::string executable(buffer.data(), static_cast<std::size_t>(length));
+    return executable.substr(0, executable.rfind('/') + 1) + "corvalen.ini";
+}
+
+int usage_error(const std::string& message) {
+    std::cerr << "corvalen-ini: " << message << "\nTry 'corvalen-ini --help'.\n";
+    return kExitUsage;
+}
+
+int failure(const std::string& path, const std::string& reason) {
+    std::cerr << "corvalen-ini: " << path << ": " << reason << '\n';
+    return kExitFailure;
+}
+
+std::string write_failure_reason() {
+    switch (const int error = corvalen::profile::last_write_error()) {
+    case EINVAL:
+        return "refused: a line break, or a key that holds '=' or starts with '[' or ';', "
+               "would break the file's structure";
+    case EILSEQ:
+        return "refused: the file's encoding cannot hold the text";
+    default:
+        return std::strerror(error);
+    }
+}
+
+int report_write(const cInifile& ini, const std::string& path) {
+    return ini.Success() ? 0 : failure(path, "cannot write: " + write_failure_reason());
+}
+
+void print_names(const std::vector<std::string>& names, bool null_separated) {
+    for (const std::string& name : names) {
+        std::cout << name << (null_separated ? '\0' : '\n');
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::optional<std::string> path;
+    bool null_separated = false;
+    std::size_t next = 0;
+    for (; next < args.size(); ++next) {
+        const std::string& arg = args[next];
+        if (arg == "--help") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << "corvalen-ini " << CORVALEN_VERSION << '\n';
+            return 0;
+        }
+        if (arg == "--null") {
+            null_separated = true;
+        } else if (arg == "--file") {
+            if (++next == args.size()) {
+                return usage_error("--file needs a path");
+            }
+            path = args[next];
+        } else if (arg.starts_with("--file=")) {
+            path = arg.substr(7);
+        } else if (arg == "--") {
+            ++next;
+            break;
+        } else if (arg.starts_with("-") && arg != "-") {
+            return usage_error("unknown option '" + arg + "'");
+        } else {
+            break;
+        }
+    }
+    if (next == args.size()) {
+        return usage_error("no command given");
+    }
+    const std::string command = args[next];
+    const std::vector<std::string> operands(args.begin() + static_cast<std::ptrdiff_t>(next) + 1,
+                                            args.end());
+    const std::string file = path.value_or(default_settings_path());
+    if (file.empty()) {
+        return usage_error("--file needs a path");
+    }
+
+    cInifile ini;
+    ini.Path(file);
+    auto expect = [&](std::size_t least, std::size_t most) {
+        return operands.size() >= least && operands.size() <= most;
+    };
+
+    if (command == "get" && expect(2, 3)) {
+        ini.Section(operands[0]);
+        ini.Key(operands[1]);
+        ini.Default(operands.size() == 3 ? operands[2] : kMissing);
+        const std::string value = ini.Value();
+        if (operands.size() == 2 && value == kMissing) {
+            return failure(file, "no key '" + operands[1] + "' in section [" + operands[0] + "]");
+        }
+        std::cout << value << '\n';
+        return 0;
+    }
+    if (command == "set" && expect(3, 3)) {
+        ini.Section(operands[0]);
+        ini.Key(operands[1]);
+        ini.Value(operands[2]);
+        return report_write(ini, file);
+    }
+    if (command == "delete" && expect(1, 2)) {
+        ini.Section(operands[0]);
+        if (operands.size() == 2) {
+            ini.Key(operands[1]);
+            ini.DeleteKey();
+        } else {
+            ini.DeleteSection();
+        }
+        return report_write(ini, file);
+    }
+    if (command == "keys" && expect(1, 1)) {
+        std::vector<std::string> names;
+        std::int32_t count = 0;
+        ini.Section(operands[0]);
+        ini.EnumerateCurrentSection(names, count);
+        print_names(names, null_separated);
+        return 0;
+    }
+    if (command == "sections" && expect(0, 0)) {
+        std::vector<std::string> names;
+        std::int32_t count = 0;
+        ini.EnumerateAllSections(names, count);
+        print_names(names, null_separated);
+        return 0;
+    }
+    if (command == "get" || command == "set" || command == "delete" || command == "keys" ||
+        command == "sections") {
+        return usage_error("wrong number of arguments for '" + command + "'");
+    }
+    return usage_error("unknown command '" + command + "'");
+}
