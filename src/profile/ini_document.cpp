@@ -1,25 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "ini_document.hpp"
 
-#include <algorithm>
-
 namespace corvalen::profile {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
-
-bool is_quote(char c) {
-    return c == '"' || c == '\'';
-}
-
-bool has_outer_quotes(std::string_view text) {
-    return text.size() >= 2 && is_quote(text.front()) && text.back() == text.front();
-}
-
-std::string_view unquote(std::string_view text) {
-    return has_outer_quotes(text) ? text.substr(1, text.size() - 2) : text;
-}
 
 } // namespace
 
@@ -123,12 +109,10 @@ std::vector<IniDocument::Span> IniDocument::sections() const {
 
 bool IniDocument::span_has_name(const Span& span, std::string_view name) const {
     name = trim_blanks(name);
-    if (span.header != std::string::npos) {
-        return equal_ascii_nocase(m_lines[span.header].name, name);
+    if (span.header == std::string::npos) {
+        return name.empty();
     }
-    return name.empty() && std::any_of(m_lines.begin() + static_cast<std::ptrdiff_t>(span.begin),
-                                       m_lines.begin() + static_cast<std::ptrdiff_t>(span.end),
-                                       [](const Line& line) { return line.kind == Kind::Key; });
+    return equal_ascii_nocase(m_lines[span.header].name, name);
 }
 
 std::optional<IniDocument::Span> IniDocument::first_section(std::string_view name) const {
@@ -240,9 +224,14 @@ bool IniDocument::set_value(std::string_view section, std::string_view key,
         }
         last_key = i;
     }
-    // The lines before the first header exist as a section only with a key
-    // line, so a section without keys always has a header to follow.
-    const std::size_t at = last_key != std::string::npos ? last_key + 1 : span->header + 1;
+    // A section without keys gets the key right after its header; the lines
+    // before the first header have none, so there it goes to the top.
+    std::size_t at = 0;
+    if (last_key != std::string::npos) {
+        at = last_key + 1;
+    } else if (span->header != std::string::npos) {
+        at = span->header + 1;
+    }
     return insert_lines(at, {std::string(key) + "=" + written});
 }
 

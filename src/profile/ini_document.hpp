@@ -14,10 +14,9 @@
 //   before the first '=', the value the trimmed text after it, with one pair
 //   of matching outer quotes ("..." or '...') removed.
 // - Names compare case-insensitively (ASCII letters) after trimming.
-// - Key lines before the first header form a section named by the empty text,
-//   which exists only while it holds a key line.
-// - The first section of a name is the one searched; in it, the first key of
-//   a name wins.
+// - The lines before the first header form a section named by the empty text.
+// - The first section of a name is the one searched (so a "[]" header is never
+//   reached); in it, the first key of a name wins.
 
 #include <cstddef>
 #include <optional>

@@ -36,6 +36,10 @@ std::int32_t copy_list(const std::vector<std::string>& names, std::span<char32_t
         list += to_u32(name);
         list += U'\0';
     }
+    if (list.empty()) {
+        buffer[0] = U'\0';
+        return 0;
+    }
     if (list.size() < buffer.size()) {
         std::copy(list.begin(), list.end(), buffer.begin());
         buffer[list.size()] = U'\0';
@@ -60,9 +64,11 @@ std::int32_t get_private_profile_string(const OptionalText& section, const Optio
     if (buffer.empty()) {
         return 0;
     }
+    // As on Windows, the default loses its trailing spaces and then one pair
+    // of matching outer quotes.
     std::string fallback = argument(default_text).value_or("");
     fallback.erase(fallback.find_last_not_of(' ') + 1);
-    const std::u32string fallback_text = to_u32(fallback);
+    const std::u32string fallback_text = to_u32(unquote(fallback));
 
     const auto bytes = path ? read_settings_file(std::string(until_nul(*path))) : std::nullopt;
     if (!bytes) {
@@ -72,8 +78,7 @@ std::int32_t get_private_profile_string(const OptionalText& section, const Optio
     const auto section_name = argument(section);
     const auto key_name = argument(key);
     if (!section_name) {
-        const auto names = document.section_names();
-        return names.empty() ? copy_value(fallback_text, buffer) : copy_list(names, buffer);
+        return copy_list(document.section_names(), buffer);
     }
     if (!key_name) {
         const auto names = document.key_names(*section_name);

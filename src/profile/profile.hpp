@@ -23,16 +23,18 @@ using OptionalText = std::optional<std::string>;
 // characters placed, not counting the terminating NUL:
 // - section and key given: the key's value, or the default when the key, its
 //   section or the file is missing, cut to buffer size - 1 and NUL-terminated.
-// - key absent: the names of the keys of the first section of that name.
-// - section absent: the names of all sections (headers) of the file.
+// - key absent: the names of the keys of the first section of that name, or
+//   the default (as a value) when the section is missing or has no keys.
+// - section absent: the names of all sections (headers) of the file; an empty
+//   list when it has none.
 // A list holds each name followed by a NUL, and a second NUL after the last;
 // the count runs up to and including the last name's NUL. When the list does
 // not fit, the last name is cut and followed by two NULs, and the count is
-// buffer size - 2. An empty list (no such section, no keys, no headers) gives
-// the default instead, as a value.
-// The default loses its trailing spaces; absent, it counts as empty. A missing
-// file, or a path that is not a regular file or is over 16 MiB, yields the
-// default and is not created.
+// buffer size - 2.
+// The default loses its trailing spaces, then one pair of matching outer
+// quotes; absent, it counts as empty. A missing file, or a path that is not a
+// regular file or is over 16 MiB, yields the default in every form and is not
+// created.
 std::int32_t get_private_profile_string(const OptionalText& section, const OptionalText& key,
                                         const OptionalText& default_text,
                                         std::span<char32_t> buffer, const OptionalText& path);

@@ -236,6 +236,15 @@ std::string_view trim_blanks(std::string_view text) {
     return text.substr(begin, end - begin);
 }
 
+bool has_outer_quotes(std::string_view text) {
+    return text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+           text.back() == text.front();
+}
+
+std::string_view unquote(std::string_view text) {
+    return has_outer_quotes(text) ? text.substr(1, text.size() - 2) : text;
+}
+
 bool equal_ascii_nocase(std::string_view a, std::string_view b) {
     auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),

@@ -47,6 +47,11 @@ constexpr bool is_blank(char c) {
 }
 std::string_view trim_blanks(std::string_view text);
 
+// True for text that starts and ends with the same quote, " or '.
+bool has_outer_quotes(std::string_view text);
+// The text without one pair of matching outer quotes, if it has them.
+std::string_view unquote(std::string_view text);
+
 // Equality with ASCII letters compared case-insensitively; other bytes exactly.
 bool equal_ascii_nocase(std::string_view a, std::string_view b);
 
