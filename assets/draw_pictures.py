@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 # SPDX-License-Identifier: MIT
 """Draws the toolbar pictures and the window icon.
 
@@ -8,7 +8,7 @@ the pointer-over ("hot") state. Edges are drawn anti-aliased on transparency
 and then snapped to either the colour or magenta, so that no pinkish fringe
 survives the keying. The icon is a blue-and-green globe at 32 and 16 pixels.
 
-Run from anywhere: python3 assets/draw_pictures.py (needs python3-cairo).
+Run from anywhere: /usr/bin/python3 assets/draw_pictures.py (Debian python3-cairo).
 """
 
 import math

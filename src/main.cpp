@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+// Corvalen: a locked-down web browser for public terminals. Takes no
+// command-line arguments; everything is configured in corvalen.ini beside it.
+
+#include <gtkmm/application.h>
+#include <memory>
+#include <vector>
+
+#include "platform/application.hpp"
+#include "platform/errors.hpp"
+#include "platform/main_window.hpp"
+#include "shell/frm_browser.hpp"
+
+int main() {
+    using namespace corvalen::platform;
+    auto app =
+        Gtk::Application::create("org.corvalen.Corvalen", Gio::Application::Flags::NON_UNIQUE);
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<frmBrowser> form;
+    app->signal_activate().connect([&] {
+        report_handler_errors();
+        std::vector<ToolbarButtonDesign> buttons;
+        for (const auto& button : FormDesign::kButtons) {
+            buttons.push_back({button.key, button.picture});
+        }
+        window = std::make_unique<MainWindow>(FormDesign::kTitle, buttons);
+        form = std::make_unique<frmBrowser>(window->toolbar(), window->browser(),
+                                            window->client_area(), application_directory());
+        window->client_area().signal_resize().connect([&] { form->Form_Resize(); });
+        run_handler([&] { form->Form_Load(); });
+        app->add_window(*window);
+        window->show_full_screen();
+    });
+    return app->run(0, nullptr);
+}

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <gtkmm/widget.h>
+#include <sigc++/signal.h>
+
+#include "browser_control.hpp"
+#include "controls.hpp"
+#include "toolbar.hpp"
+
+namespace corvalen::platform {
+
+// The main window's client area: the toolbar along the top edge at full width,
+// the browser control at (0, toolbar height) with the size set on it. Reports
+// every change of its own size, in which the browser control may be resized.
+// Tab order: the browser control, then the toolbar. GTK orders the two by
+// position, but with two stops the cycle is the same, and the window starts
+// with the focus in the browser control.
+class ClientArea : public Gtk::Widget, public IClientArea {
+public:
+    ClientArea(Toolbar& toolbar, BrowserControl& browser);
+    ~ClientArea() override;
+
+    [[nodiscard]] float ScaleWidth() const override;
+    [[nodiscard]] float ScaleHeight() const override;
+
+    sigc::signal<void()>& signal_resize() { return m_signal_resize; }
+
+protected:
+    void measure_vfunc(Gtk::Orientation orientation, int for_size, int& minimum, int& natural,
+                       int& minimum_baseline, int& natural_baseline) const override;
+    void size_allocate_vfunc(int width, int height, int baseline) override;
+
+private:
+    Toolbar& m_toolbar;
+    BrowserControl& m_browser;
+    int m_width = -1;
+    int m_height = -1;
+    bool m_allocating = false;
+    sigc::signal<void()> m_signal_resize;
+};
+
+} // namespace corvalen::platform

@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+#include "errors.hpp"
+
+#include <exception>
+#include <glibmm/error.h>
+#include <glibmm/exceptionhandler.h>
+#include <iostream>
+
+namespace corvalen::platform {
+namespace {
+
+// Describes the exception being handled.
+void report_current_exception() {
+    try {
+        throw;
+    } catch (const Glib::Error& error) {
+        std::cerr << "corvalen: error in a handler: " << error.what() << '\n';
+    } catch (const std::exception& error) {
+        std::cerr << "corvalen: error in a handler: " << error.what() << '\n';
+    } catch (...) {
+        std::cerr << "corvalen: unknown error in a handler\n";
+    }
+}
+
+} // namespace
+
+void report_handler_errors() {
+    Glib::add_exception_handler(&report_current_exception);
+}
+
+void run_handler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (...) {
+        report_current_exception();
+    }
+}
+
+} // namespace corvalen::platform

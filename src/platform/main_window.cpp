@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: MIT
+#include "main_window.hpp"
+
+#include <gdkmm/display.h>
+#include <gdkmm/monitor.h>
+#include <gtkmm/icontheme.h>
+
+namespace corvalen::platform {
+namespace {
+
+constexpr int kPictureCount = 6;
+constexpr const char* kIconName = "corvalen";
+
+Gdk::Rectangle first_monitor_geometry(const Glib::RefPtr<Gdk::Display>& display) {
+    Gdk::Rectangle geometry(0, 0, 0, 0);
+    const auto monitors = display->get_monitors();
+    if (monitors && monitors->get_n_items() > 0) {
+        if (auto monitor = std::dynamic_pointer_cast<Gdk::Monitor>(monitors->get_object(0))) {
+            monitor->get_geometry(geometry);
+        }
+    }
+    return geometry;
+}
+
+} // namespace
+
+MainWindow::MainWindow(const std::string& title, const std::vector<ToolbarButtonDesign>& buttons)
+    : m_normal_pictures("normal", kPictureCount), m_hot_pictures("hot", kPictureCount),
+      m_toolbar(m_normal_pictures, m_hot_pictures), m_client_area(m_toolbar, m_browser) {
+    for (const ToolbarButtonDesign& button : buttons) {
+        m_toolbar.add_button(button.key, button.picture);
+    }
+    Gtk::IconTheme::get_for_display(get_display())
+        ->add_resource_path("/org/corvalen/icons/hicolor");
+    set_icon_name(kIconName);
+    set_title(title);
+    set_decorated(false);
+    set_child(m_client_area);
+}
+
+void MainWindow::show_full_screen() {
+    const Gdk::Rectangle monitor = first_monitor_geometry(get_display());
+    if (monitor.get_width() > 0 && monitor.get_height() > 0) {
+        set_default_size(monitor.get_width(), monitor.get_height());
+    }
+    fullscreen();
+    present();
+    gtk_widget_grab_focus(m_browser.widget());
+}
+
+} // namespace corvalen::platform

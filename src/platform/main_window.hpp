@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <gtkmm/window.h>
+#include <string>
+#include <vector>
+
+#include "browser_control.hpp"
+#include "client_area.hpp"
+#include "image_list.hpp"
+#include "toolbar.hpp"
+
+namespace corvalen::platform {
+
+struct ToolbarButtonDesign {
+    std::string key;
+    int picture; // index in the image lists, from 1
+};
+
+// A frameless window covering the whole screen: the toolbar on top, the
+// browser control below it.
+class MainWindow : public Gtk::Window {
+public:
+    MainWindow(const std::string& title, const std::vector<ToolbarButtonDesign>& buttons);
+
+    Toolbar& toolbar() { return m_toolbar; }
+    BrowserControl& browser() { return m_browser; }
+    ClientArea& client_area() { return m_client_area; }
+
+    // Shows the window over the whole monitor and gives the browser control
+    // the keyboard focus. A window manager is asked for full screen; without
+    // one, the window sizes itself to the monitor at its top-left corner.
+    void show_full_screen();
+
+private:
+    ImageList m_normal_pictures;
+    ImageList m_hot_pictures;
+    Toolbar m_toolbar;
+    BrowserControl m_browser;
+    ClientArea m_client_area;
+};
+
+} // namespace corvalen::platform

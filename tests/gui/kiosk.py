@@ -1,0 +1,236 @@
+# SPDX-License-Identifier: MIT
+"""Runs the real program as a visitor's terminal would: under a private Xvfb
+display, against pages served on 127.0.0.1, with screenshots read by pixel.
+
+Only the Python standard library and Debian's xvfb, xdotool, imagemagick and
+dbus are used.
+"""
+
+import http.server
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import threading
+import time
+
+SCREEN_WIDTH = 1024
+SCREEN_HEIGHT = 768
+MAGENTA = (255, 0, 255)
+
+PROGRAM = os.environ.get("CORVALEN", "")
+ASSETS = os.environ.get("CORVALEN_ASSETS", "")
+ARTIFACTS = os.environ.get("CORVALEN_ARTIFACTS", tempfile.gettempdir())
+
+
+def wait_until(condition, timeout, interval=0.1):
+    """Polls condition until it returns a true value; returns that or None."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = condition()
+        if result or time.monotonic() > deadline:
+            return result
+        time.sleep(interval)
+
+
+class Display:
+    """A private Xvfb server with no window manager, as many kiosks run."""
+
+    def __enter__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+             f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}x24", "-nolisten", "tcp"],
+            pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            self.name = ":" + pipe.readline().strip()
+        return self
+
+    def __exit__(self, *exc):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+
+    def run(self, *args):
+        return subprocess.run(list(args), env={**os.environ, "DISPLAY": self.name},
+                              capture_output=True, text=True, check=True).stdout
+
+    def screenshot(self, name):
+        """The whole screen as an Image; also kept as NAME.png to look at."""
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        path = os.path.join(ARTIFACTS, name + ".png")
+        self.run("import", "-window", "root", path)
+        return Image.load(path)
+
+    def move_pointer(self, x, y):
+        self.run("xdotool", "mousemove", str(x), str(y))
+
+    def click(self, x, y):
+        self.run("xdotool", "mousemove", str(x), str(y), "click", "1")
+
+    def window_geometry(self, title):
+        """(x, y, width, height) of the largest window with that exact title."""
+        ids = self.run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$").split()
+        best = None
+        for window in ids:
+            shell = dict(line.split("=", 1) for line in
+                         self.run("xdotool", "getwindowgeometry", "--shell", window).split())
+            geometry = tuple(int(shell[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+            if best is None or geometry[2] * geometry[3] > best[2] * best[3]:
+                best = geometry
+        return best
+
+
+class Image:
+    """RGB pixels of a picture file, read through ImageMagick."""
+
+    def __init__(self, width, height, data):
+        self.width, self.height, self.data = width, height, data
+
+    @classmethod
+    def load(cls, path):
+        size = subprocess.run(["identify", "-format", "%w %h", path], capture_output=True,
+                              text=True, check=True).stdout.split()
+        data = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], capture_output=True,
+                              check=True).stdout
+        return cls(int(size[0]), int(size[1]), data)
+
+    def pixel(self, x, y):
+        i = 3 * (y * self.width + x)
+        return tuple(self.data[i:i + 3])
+
+    def matches_at(self, picture, left, top, tolerance=40, allowed=0.03):
+        """Whether picture's opaque (non-magenta) pixels lie at (left, top)."""
+        budget = int(allowed * picture.width * picture.height)
+        for y in range(picture.height):
+            for x in range(picture.width):
+                want = picture.pixel(x, y)
+                if want == MAGENTA:
+                    continue
+                got = self.pixel(left + x, top + y)
+                if any(abs(a - b) > tolerance for a, b in zip(want, got)):
+                    budget -= 1
+                    if budget < 0:
+                        return False
+        return True
+
+    def find(self, picture, width, height):
+        """Top-left corners where picture lies inside the given top-left region."""
+        return [(x, y) for y in range(height) for x in range(width)
+                if self.matches_at(picture, x, y)]
+
+
+def toolbar_picture(index, hot=False):
+    return Image.load(os.path.join(ASSETS, "pictures", f"{'hot' if hot else 'normal'}-{index}.png"))
+
+
+def colour_close(got, want, tolerance=8):
+    return all(abs(a - b) <= tolerance for a, b in zip(got, want))
+
+
+class PageServer:
+    """Serves pages on 127.0.0.1 and records each request's path."""
+
+    def __init__(self, pages):
+        self.pages = pages
+        self.requests = []
+        self.lock = threading.Lock()
+
+    def __enter__(self):
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                with server.lock:
+                    server.requests.append(self.path)
+                content_type, body = server.pages.get(self.path, ("text/plain", None))
+                self.send_response(200 if body is not None else 404)
+                body = body if body is not None else b"not found"
+                self.send_header("Content-Type", content_type)
+                self.send_header("Content-Length", str(len(body)))
+                self.send_header("Cache-Control", "no-store")
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.port = self.httpd.server_address[1]
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+    def url(self, path):
+        return f"http://127.0.0.1:{self.port}{path}"
+
+    def requested(self, path):
+        with self.lock:
+            return path in self.requests
+
+    def wait_for(self, path, timeout=30):
+        return wait_until(lambda: self.requested(path), timeout)
+
+
+class Kiosk:
+    """The real program, copied into its own application directory with the
+    given corvalen.ini (or none), started with a clean home."""
+
+    def __init__(self, display, settings=None):
+        self.display = display
+        self.settings = settings
+
+    def __enter__(self):
+        self.directory = tempfile.mkdtemp(prefix="corvalen-gui-")
+        program = os.path.join(self.directory, "corvalen")
+        shutil.copy(PROGRAM, program)
+        if self.settings is not None:
+            with open(os.path.join(self.directory, "corvalen.ini"), "w", encoding="utf-8") as f:
+                f.write(self.settings)
+        home = os.path.join(self.directory, "home")
+        os.mkdir(home)
+        env = {
+            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+            "HOME": home,
+            "XDG_RUNTIME_DIR": home,
+            "DISPLAY": self.display.name,
+            "GDK_BACKEND": "x11",
+            "GTK_A11Y": "none",
+            "NO_AT_BRIDGE": "1",
+        }
+        self.log = open(os.path.join(self.directory, "output.log"), "w+b")
+        self.process = subprocess.Popen(["dbus-run-session", "--", program], env=env,
+                                        stdout=self.log, stderr=subprocess.STDOUT,
+                                        start_new_session=True, cwd=home)
+        return self
+
+    def __exit__(self, *exc):
+        if self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGTERM)
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.process.pid, signal.SIGKILL)
+                self.process.wait()
+        self.log.close()
+        shutil.rmtree(self.directory, ignore_errors=True)
+
+    def output(self):
+        self.log.flush()
+        self.log.seek(0)
+        return self.log.read().decode(errors="replace")
+
+    def wait_for_window(self, timeout=30):
+        return wait_until(lambda: self._window(), timeout)
+
+    def _window(self):
+        try:
+            return self.display.window_geometry("Corvalen")
+        except subprocess.CalledProcessError:
+            return None
