@@ -6,7 +6,8 @@ Toolbar pictures are 24 x 24, opaque, on a magenta (255, 0, 255) background
 that the image list keys to transparent: the normal set, and a darker set for
 the pointer-over ("hot") state. Edges are drawn anti-aliased on transparency
 and then snapped to either the colour or magenta, so that no pinkish fringe
-survives the keying. The icon is a blue-and-green globe at 32 and 16 pixels.
+survives the keying. The icons: the main window's blue-and-green globe and the password dialog's
+padlock at 32 and 16 pixels, and the message box's error sign at 32.
 
 Run from anywhere: /usr/bin/python3 assets/draw_pictures.py (Debian python3-cairo).
 """
@@ -204,6 +205,41 @@ def draw_globe(size, path):
     surface.write_to_png(path)
 
 
+def draw_padlock(size, path):
+    """The password dialog's icon: a padlock."""
+    surface = cairo.ImageSurface(cairo.FORMAT_ARGB32, size, size)
+    ctx = cairo.Context(surface)
+    ctx.scale(size / 32, size / 32)
+    ctx.set_line_width(3.5)
+    ctx.set_source_rgb(0.45, 0.47, 0.5)
+    ctx.arc(16, 13, 7, math.pi, 2 * math.pi)
+    ctx.line_to(23, 16)
+    ctx.move_to(9, 16)
+    ctx.line_to(9, 13)
+    ctx.stroke()
+    ctx.rectangle(5, 15, 22, 15)
+    ctx.set_source_rgb(0.93, 0.7, 0.1)
+    ctx.fill_preserve()
+    ctx.set_source_rgb(0.6, 0.42, 0.0)
+    ctx.set_line_width(1.2)
+    ctx.stroke()
+    ctx.arc(16, 21, 2.5, 0, 2 * math.pi)
+    ctx.rectangle(15, 21, 2, 5)
+    ctx.set_source_rgb(0.3, 0.2, 0.0)
+    ctx.fill()
+    surface.write_to_png(path)
+
+
+def draw_error(size, path):
+    """The message box's error icon: a white cross on a red disc."""
+    surface = cairo.ImageSurface(cairo.FORMAT_ARGB32, size, size)
+    ctx = cairo.Context(surface)
+    ctx.scale(size / 24, size / 24)
+    disc(ctx, RED)
+    cross(ctx, WHITE, 8, 3)
+    surface.write_to_png(path)
+
+
 def main():
     pictures = os.path.join(HERE, "pictures")
     os.makedirs(pictures, exist_ok=True)
@@ -214,6 +250,10 @@ def main():
         directory = os.path.join(HERE, "icons", "hicolor", f"{size}x{size}", "apps")
         os.makedirs(directory, exist_ok=True)
         draw_globe(size, os.path.join(directory, "corvalen.png"))
+        draw_padlock(size, os.path.join(directory, "corvalen-password.png"))
+    directory = os.path.join(HERE, "icons", "hicolor", "32x32", "status")
+    os.makedirs(directory, exist_ok=True)
+    draw_error(32, os.path.join(directory, "corvalen-error.png"))
 
 
 if __name__ == "__main__":

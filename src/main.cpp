@@ -6,15 +6,19 @@
 #include <memory>
 #include <vector>
 
+#include "password/frm_password.hpp"
 #include "platform/application.hpp"
 #include "platform/errors.hpp"
 #include "platform/main_window.hpp"
+#include "platform/password_window.hpp"
+#include "platform/runtime.hpp"
 #include "shell/frm_browser.hpp"
 
 int main() {
     using namespace corvalen::platform;
     auto app =
         Gtk::Application::create("org.corvalen.Corvalen", Gio::Application::Flags::NON_UNIQUE);
+    Runtime runtime;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<frmBrowser> form;
     app->signal_activate().connect([&] {
@@ -24,9 +28,15 @@ int main() {
             buttons.push_back({button.key, button.picture});
         }
         window = std::make_unique<MainWindow>(FormDesign::kTitle, buttons);
+        auto create_password_dialog = [] {
+            return std::make_unique<frmPassword>([] { return std::make_unique<PasswordWindow>(); });
+        };
         form = std::make_unique<frmBrowser>(window->toolbar(), window->browser(),
-                                            window->client_area(), application_directory());
+                                            window->client_area(), runtime, create_password_dialog,
+                                            application_directory());
         window->client_area().signal_resize().connect([&] { form->Form_Resize(); });
+        window->toolbar().signal_button_click().connect(
+            [&](const std::string& key) { form->Toolbar1_ButtonClick(key); });
         run_handler([&] { form->Form_Load(); });
         app->add_window(*window);
         window->show_full_screen();

@@ -5,6 +5,7 @@
 // windows' logic is written against these, the GTK widgets implement them,
 // and tests use fakes. Sizes are in twips (15 to the logical pixel).
 
+#include <memory>
 #include <string>
 
 namespace corvalen::platform {
@@ -44,6 +45,39 @@ public:
     virtual ~IClientArea() = default;
     [[nodiscard]] virtual float ScaleWidth() const = 0;
     [[nodiscard]] virtual float ScaleHeight() const = 0;
+};
+
+// The password dialog's window, built from its design when created: an empty
+// text box, centred on the screen. Destroyed with the object.
+class IPasswordWindow {
+public:
+    virtual ~IPasswordWindow() = default;
+    // Shows the window modally, with the focus in the text box, and returns
+    // when OK, Enter, Annuleren or Escape hid it, or when it was closed from
+    // its title bar. Meanwhile no other window takes input.
+    virtual void show_modal() = 0;
+    // True when the window was closed from its title bar.
+    [[nodiscard]] virtual bool closed() const = 0;
+    // The text typed into the text box.
+    [[nodiscard]] virtual std::string text() const = 0;
+};
+
+class IPasswordDialog {
+public:
+    virtual ~IPasswordDialog() = default;
+    // True exactly when the visitor's entry equals sPassword.
+    virtual bool AskPassword(std::string sPassword) = 0;
+};
+
+// Services of the windowing system and runtime.
+class IRuntime {
+public:
+    virtual ~IRuntime() = default;
+    // A modal message box with the error icon and one OK button.
+    virtual void MsgBoxCritical(const std::string& prompt, const std::string& title) = 0;
+    // Ends the program at once: no further handler runs, nothing is saved,
+    // exit status 0. The real one does not return.
+    virtual void End() = 0;
 };
 
 } // namespace corvalen::platform

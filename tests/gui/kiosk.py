@@ -2,8 +2,8 @@
 """Runs the real program as a visitor's terminal would: under a private Xvfb
 display, against pages served on 127.0.0.1, with screenshots read by pixel.
 
-Only the Python standard library and Debian's xvfb, xdotool, imagemagick and
-dbus are used.
+Only the Python standard library and Debian's xvfb, xdotool, x11-utils,
+imagemagick and dbus are used (openbox where a window manager is wanted).
 """
 
 import http.server
@@ -71,13 +71,20 @@ class Display:
         self.run("xdotool", "mousemove", str(x), str(y), "click", "1")
 
     def window_geometry(self, title):
-        """(x, y, width, height) of the largest window with that exact title."""
-        ids = self.run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$").split()
+        """(x, y, width, height) on the screen of the largest visible window
+        with that exact title (a window manager's frame not included), or None."""
+        try:
+            ids = self.run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$").split()
+        except subprocess.CalledProcessError:
+            return None  # xdotool found no such window
         best = None
         for window in ids:
-            shell = dict(line.split("=", 1) for line in
-                         self.run("xdotool", "getwindowgeometry", "--shell", window).split())
-            geometry = tuple(int(shell[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+            info = {}
+            for line in self.run("xwininfo", "-id", window).splitlines():
+                key, _, value = line.strip().partition(":")
+                info[key] = value.strip()
+            geometry = tuple(int(info[k]) for k in ("Absolute upper-left X",
+                                                     "Absolute upper-left Y", "Width", "Height"))
             if best is None or geometry[2] * geometry[3] > best[2] * best[3]:
                 best = geometry
         return best
@@ -133,8 +140,9 @@ def colour_close(got, want, tolerance=8):
 class PageServer:
     """Serves pages on 127.0.0.1 and records each request's path."""
 
-    def __init__(self, pages):
+    def __init__(self, pages, delays=None):
         self.pages = pages
+        self.delays = delays or {}  # path -> seconds to wait before answering
         self.requests = []
         self.lock = threading.Lock()
 
@@ -145,6 +153,7 @@ class PageServer:
             def do_GET(self):
                 with server.lock:
                     server.requests.append(self.path)
+                time.sleep(server.delays.get(self.path, 0))
                 content_type, body = server.pages.get(self.path, ("text/plain", None))
                 self.send_response(200 if body is not None else 404)
                 body = body if body is not None else b"not found"
@@ -156,6 +165,12 @@ class PageServer:
 
             def log_message(self, *args):
                 pass
+
+            def handle(self):
+                try:
+                    super().handle()
+                except (BrokenPipeError, ConnectionResetError):
+                    pass  # the browser gave up on the request (stop)
 
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
         self.port = self.httpd.server_address[1]
@@ -173,6 +188,10 @@ class PageServer:
     def requested(self, path):
         with self.lock:
             return path in self.requests
+
+    def count(self, path):
+        with self.lock:
+            return self.requests.count(path)
 
     def wait_for(self, path, timeout=30):
         return wait_until(lambda: self.requested(path), timeout)
@@ -194,10 +213,14 @@ class Kiosk:
             with open(os.path.join(self.directory, "corvalen.ini"), "w", encoding="utf-8") as f:
                 f.write(self.settings)
         home = os.path.join(self.directory, "home")
-        os.mkdir(home)
+        # A steady text cursor, so that screenshots of a text box compare.
+        os.makedirs(os.path.join(home, ".config", "gtk-4.0"))
+        with open(os.path.join(home, ".config", "gtk-4.0", "settings.ini"), "w") as f:
+            f.write("[Settings]\ngtk-cursor-blink=false\n")
         env = {
             "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
             "HOME": home,
+            "XDG_CONFIG_HOME": os.path.join(home, ".config"),
             "XDG_RUNTIME_DIR": home,
             "DISPLAY": self.display.name,
             "GDK_BACKEND": "x11",
@@ -227,10 +250,4 @@ class Kiosk:
         return self.log.read().decode(errors="replace")
 
     def wait_for_window(self, timeout=30):
-        return wait_until(lambda: self._window(), timeout)
-
-    def _window(self):
-        try:
-            return self.display.window_geometry("Corvalen")
-        except subprocess.CalledProcessError:
-            return None
+        return wait_until(lambda: self.display.window_geometry("Corvalen"), timeout)

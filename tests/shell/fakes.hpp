@@ -3,12 +3,15 @@
 
 // Test doubles of the controls: they record what the window's logic asks.
 
+#include <deque>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/controls.hpp"
+#include "shell/frm_browser.hpp"
 
 namespace corvalen::test {
 
@@ -66,6 +69,57 @@ public:
 
     float width = 0;
     float height = 0;
+};
+
+class FakeRuntime : public platform::IRuntime {
+public:
+    void MsgBoxCritical(const std::string& prompt, const std::string& title) override {
+        message_boxes.push_back(title + ": " + prompt);
+    }
+    void End() override { ++ended; }
+
+    std::vector<std::string> message_boxes;
+    int ended = 0;
+};
+
+// Answers AskPassword from a script and records what it was asked.
+struct PasswordScript {
+    std::deque<bool> answers;
+    std::vector<std::string> asked;
+    int dialogs_created = 0;
+};
+
+class FakePasswordDialog : public platform::IPasswordDialog {
+public:
+    explicit FakePasswordDialog(PasswordScript& script) : m_script(script) {}
+    bool AskPassword(std::string sPassword) override {
+        m_script.asked.push_back(std::move(sPassword));
+        const bool answer = m_script.answers.front();
+        m_script.answers.pop_front();
+        return answer;
+    }
+
+private:
+    PasswordScript& m_script;
+};
+
+// frmBrowser over fakes, with its settings file in directory.
+struct FakeShell {
+    explicit FakeShell(const std::string& directory)
+        : form(
+              toolbar, browser, area, runtime,
+              [this] {
+                  ++password.dialogs_created;
+                  return std::make_unique<FakePasswordDialog>(password);
+              },
+              directory) {}
+
+    FakeToolbar toolbar;
+    FakeBrowser browser;
+    FakeClientArea area;
+    FakeRuntime runtime;
+    PasswordScript password;
+    frmBrowser form;
 };
 
 } // namespace corvalen::test

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The main window's start-up and resize logic against fake controls.
+// The main window's start-up, resize and toolbar logic against fake controls.
 
 #include <gtest/gtest.h>
 
 #include "shell/fakes.hpp"
-#include "shell/frm_browser.hpp"
 #include "support/temp_dir.hpp"
 
 namespace corvalen::test {
@@ -12,26 +11,22 @@ namespace {
 
 using Keys = std::vector<std::string>;
 
-class FormLoadTest : public ::testing::Test {
+class FormTest : public ::testing::Test {
 protected:
     void settings(const std::string& text) { write_bytes(dir.file("corvalen.ini"), text); }
-    void load() { form.Form_Load(); }
 
     TempDir dir;
-    FakeToolbar toolbar;
-    FakeBrowser browser;
-    FakeClientArea area;
-    frmBrowser form{toolbar, browser, area, dir.path()};
+    FakeShell shell{dir.path()};
 };
 
-TEST_F(FormLoadTest, WithoutSettingsFileTheDefaultsApply) {
-    load();
-    EXPECT_EQ(browser.calls, Keys{"Navigate about:blank"});
-    EXPECT_TRUE(toolbar.hidden().empty());
-    EXPECT_EQ(form.exit_password(), "");
+TEST_F(FormTest, WithoutSettingsFileTheDefaultsApply) {
+    shell.form.Form_Load();
+    EXPECT_EQ(shell.browser.calls, Keys{"Navigate about:blank"});
+    EXPECT_TRUE(shell.toolbar.hidden().empty());
+    EXPECT_EQ(shell.form.exit_password(), "");
 }
 
-TEST_F(FormLoadTest, OnlyTheTextZeroHidesAButton) {
+TEST_F(FormTest, OnlyTheTextZeroHidesAButton) {
     const struct {
         const char* key_name;
         const char* button;
@@ -43,47 +38,37 @@ TEST_F(FormLoadTest, OnlyTheTextZeroHidesAButton) {
     for (const auto& row : switches) {
         for (const std::string value : {"0", "1", "", "00", "0x", " 0", "0 ", "O"}) {
             SCOPED_TRACE(std::string(row.key_name) + "=" + value);
-            FakeToolbar fresh;
-            frmBrowser fresh_form{fresh, browser, area, dir.path()};
+            FakeShell fresh{dir.path()};
             // Quoted, so that the value read is exactly the text, blanks included.
             settings(std::string("[Toolbar]\n") + row.key_name + "=\"" + value + "\"\n");
-            fresh_form.Form_Load();
-            const bool hides = value == "0";
-            EXPECT_EQ(fresh.hidden(), hides ? Keys{row.button} : Keys{});
+            fresh.form.Form_Load();
+            EXPECT_EQ(fresh.toolbar.hidden(), value == "0" ? Keys{row.button} : Keys{});
         }
     }
 }
 
-TEST_F(FormLoadTest, AllSwitchesOffLeaveOnlyEnd) {
+TEST_F(FormTest, AllSwitchesOffLeaveOnlyEnd) {
     settings("[Toolbar]\nBackEnabled=0\nForwardEnabled=0\nStopEnabled=0\nRefreshEnabled=0\n"
              "HomeEnabled=0\n[Options]\nHomepage=http://127.0.0.1/\nPassword= p w \n");
-    load();
-    EXPECT_EQ(toolbar.hidden(), (Keys{"back", "forward", "home", "refresh", "stop"}));
-    EXPECT_EQ(browser.calls, Keys{"Navigate http://127.0.0.1/"});
-    EXPECT_EQ(form.exit_password(), "p w");
+    shell.form.Form_Load();
+    EXPECT_EQ(shell.toolbar.hidden(), (Keys{"back", "forward", "home", "refresh", "stop"}));
+    EXPECT_EQ(shell.browser.calls, Keys{"Navigate http://127.0.0.1/"});
+    EXPECT_EQ(shell.form.exit_password(), "p w");
 }
 
-TEST_F(FormLoadTest, HomePageAsRead) {
+TEST_F(FormTest, HomePageAsRead) {
     const std::string long_page = "http://127.0.0.1/" + std::string(300 - 17, 'a');
     settings("[Options]\nHomepage=" + long_page + "\n");
-    load();
-    EXPECT_EQ(browser.calls, Keys{"Navigate " + long_page.substr(0, 254)});
+    shell.form.Form_Load();
+    EXPECT_EQ(shell.browser.calls, Keys{"Navigate " + long_page.substr(0, 254)});
 
-    FakeBrowser second;
-    frmBrowser form2{toolbar, second, area, dir.path()};
+    FakeShell empty{dir.path()};
     settings("[Options]\nHomepage=\n");
-    form2.Form_Load();
-    EXPECT_EQ(second.calls, Keys{"Navigate "}) << "an empty home page is not the default";
-
-    settings("[Options]\nHomepage=http://edited.example/\n");
-    EXPECT_EQ(form2.home_page(), "") << "the settings are read once, at load";
+    empty.form.Form_Load();
+    EXPECT_EQ(empty.browser.calls, Keys{"Navigate "}) << "an empty home page is not the default";
 }
 
-TEST(FormResize, BrowserFillsTheClientAreaBelowTheToolbar) {
-    FakeToolbar toolbar;
-    FakeBrowser browser;
-    FakeClientArea area;
-    frmBrowser form{toolbar, browser, area, "/nonexistent"};
+TEST_F(FormTest, BrowserFillsTheClientAreaBelowTheToolbar) {
     const struct {
         float width, height, browser_height;
     } sizes[] = {
@@ -93,13 +78,64 @@ TEST(FormResize, BrowserFillsTheClientAreaBelowTheToolbar) {
         {150, 300, 0}, // smaller than the toolbar: nothing left for the page
     };
     for (const auto& size : sizes) {
-        area.width = size.width;
-        area.height = size.height;
-        form.Form_Resize();
-        EXPECT_EQ(browser.width, size.width);
-        EXPECT_EQ(browser.height, size.browser_height);
+        shell.area.width = size.width;
+        shell.area.height = size.height;
+        shell.form.Form_Resize();
+        EXPECT_EQ(shell.browser.width, size.width);
+        EXPECT_EQ(shell.browser.height, size.browser_height);
     }
-    EXPECT_TRUE(browser.calls.empty());
+    EXPECT_TRUE(shell.browser.calls.empty());
+}
+
+TEST_F(FormTest, EachKeyReachesExactlyOneOperation) {
+    settings("[Options]\nHomepage=http://start.example/\nPassword=pw\n");
+    shell.form.Form_Load();
+    settings("[Options]\nHomepage=http://edited.example/\n");
+    shell.browser.calls.clear();
+    const struct {
+        const char* key;
+        Keys calls;
+    } cases[] = {
+        {"back", {"GoBack"}},
+        {"forward", {"GoForward"}},
+        {"stop", {"Stop"}},
+        {"refresh", {"Refresh"}},
+        {"home", {"Navigate http://start.example/"}},
+        {"Back", {}},
+        {"HOME", {}},
+        {"", {}},
+        {"end ", {}},
+        {"exit", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        shell.browser.calls.clear();
+        shell.form.Toolbar1_ButtonClick(c.key);
+        EXPECT_EQ(shell.browser.calls, c.calls);
+    }
+    EXPECT_EQ(shell.password.dialogs_created, 0);
+    EXPECT_TRUE(shell.runtime.message_boxes.empty());
+    EXPECT_EQ(shell.runtime.ended, 0);
+}
+
+TEST_F(FormTest, ExitAsksForThePasswordEveryTimeWithOneSharedDialog) {
+    settings("[Options]\nPassword=Geheim\n");
+    shell.form.Form_Load();
+    shell.browser.calls.clear();
+    shell.password.answers = {false, false, true};
+
+    shell.form.Toolbar1_ButtonClick("end");
+    EXPECT_EQ(shell.runtime.message_boxes, Keys{"Afsluiten: Password incorrect"});
+    EXPECT_EQ(shell.runtime.ended, 0);
+    shell.form.Toolbar1_ButtonClick("end");
+    EXPECT_EQ(shell.runtime.message_boxes.size(), 2U);
+    shell.form.Toolbar1_ButtonClick("end");
+    EXPECT_EQ(shell.runtime.ended, 1);
+    EXPECT_EQ(shell.runtime.message_boxes.size(), 2U) << "no message after the right password";
+
+    EXPECT_EQ(shell.password.asked, (Keys{"Geheim", "Geheim", "Geheim"}));
+    EXPECT_EQ(shell.password.dialogs_created, 1);
+    EXPECT_TRUE(shell.browser.calls.empty()) << "the browser is left as it was";
 }
 
 } // namespace

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// frmPassword: asks for the exit password and answers whether it matched. Its
+// window exists only while AskPassword runs, so every call starts afresh.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/controls.hpp"
+
+class frmPassword : public corvalen::platform::IPasswordDialog {
+public:
+    using WindowFactory = std::function<std::unique_ptr<corvalen::platform::IPasswordWindow>()>;
+
+    explicit frmPassword(WindowFactory create_window);
+
+    // Shows the dialog and compares the entry with sPassword exactly: character
+    // by character, case-sensitive, no trimming. Whichever way the dialog was
+    // left the comparison is made; a window closed from its title bar counts
+    // as an empty entry.
+    bool AskPassword(std::string sPassword) override;
+
+private:
+    WindowFactory m_create_window;
+};

@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: MIT
+#include "dialog_window.hpp"
+
+#include <gdkmm/monitor.h>
+#include <glibmm/main.h>
+
+#include "x11_placement.hpp"
+
+namespace corvalen::platform {
+
+Gdk::Rectangle primary_monitor_geometry(const Glib::RefPtr<Gdk::Display>& display) {
+    Gdk::Rectangle geometry(0, 0, 0, 0);
+    const auto monitors = display->get_monitors();
+    if (monitors && monitors->get_n_items() > 0) {
+        if (auto monitor = std::dynamic_pointer_cast<Gdk::Monitor>(monitors->get_object(0))) {
+            monitor->get_geometry(geometry);
+        }
+    }
+    return geometry;
+}
+
+DialogWindow::DialogWindow(const char* title, int width, int height)
+    : m_width(width), m_height(height) {
+    set_title(title);
+    set_modal(true);
+    set_resizable(false);
+    set_deletable(true);
+    set_default_size(width, height);
+    set_size_request(width, height);
+    signal_realize().connect(sigc::mem_fun(*this, &DialogWindow::on_surface_realized), true);
+    signal_map().connect(sigc::mem_fun(*this, &DialogWindow::on_surface_mapped), true);
+}
+
+void DialogWindow::on_surface_realized() {
+    // Before the window is first shown: without a window manager this is
+    // where it appears.
+    const Gdk::Rectangle monitor = primary_monitor_geometry(get_display());
+    x11_place_centred(get_surface()->gobj(), m_width, m_height, monitor.get_x(), monitor.get_y(),
+                      monitor.get_width(), monitor.get_height());
+}
+
+void DialogWindow::on_surface_mapped() {
+    // A window manager places new windows by its own rules; ask again now
+    // that it manages this one, and set the frame's hints after GTK's own.
+    on_surface_realized();
+    x11_set_dialog_hints(get_surface()->gobj());
+}
+
+void DialogWindow::run_modal() {
+    auto loop = Glib::MainLoop::create();
+    auto hidden = signal_hide().connect([&loop] { loop->quit(); });
+    present();
+    loop->run();
+    hidden.disconnect();
+}
+
+} // namespace corvalen::platform

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <gtkmm/window.h>
+
+namespace corvalen::platform {
+
+// A small fixed-size modal window: centred on the screen each time it is
+// shown, with and without a window manager; no taskbar entry; a close box but
+// no minimise or maximise box; no owner window. Runs modally until hidden.
+class DialogWindow : public Gtk::Window {
+public:
+    DialogWindow(const char* title, int width, int height);
+
+    // Shows the window modally; returns when it is hidden. Meanwhile the
+    // program's other windows take no input.
+    void run_modal();
+
+private:
+    void on_surface_realized();
+    void on_surface_mapped();
+
+    int m_width;
+    int m_height;
+};
+
+// The geometry of the monitor that shows the program (the first one).
+Gdk::Rectangle primary_monitor_geometry(const Glib::RefPtr<Gdk::Display>& display);
+
+} // namespace corvalen::platform

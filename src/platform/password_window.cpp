@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+#include "password_window.hpp"
+
+#include <gtkmm/eventcontrollerkey.h>
+#include <gtkmm/shortcutcontroller.h>
+
+#include "dialog_style.hpp"
+
+namespace corvalen::platform {
+namespace {
+
+constexpr int kWidth = 304; // client area, pixels
+constexpr int kHeight = 88;
+
+void place(Gtk::Fixed& layout, Gtk::Widget& control, int left, int top, int width, int height) {
+    control.set_size_request(width, height);
+    layout.put(control, left, top);
+}
+
+} // namespace
+
+PasswordWindow::PasswordWindow()
+    : DialogWindow("Afsluiten", kWidth, kHeight), Label1("Wachtwoord:"), cmdOK("OK"),
+      cmdCancel("Annuleren") {
+    install_dialog_style();
+    add_css_class("corvalen-dialog");
+    set_icon_name("corvalen-password");
+
+    Label1.set_xalign(0.0F);
+    txtPassword.set_visibility(false);
+    txtPassword.set_invisible_char('*');
+    // A password purpose keeps input methods from composing or showing text.
+    txtPassword.set_input_purpose(Gtk::InputPurpose::PASSWORD);
+    txtPassword.set_input_hints(Gtk::InputHints::NO_SPELLCHECK | Gtk::InputHints::NO_EMOJI |
+                                Gtk::InputHints::PRIVATE);
+    txtPassword.set_activates_default(true);
+
+    place(m_layout, Label1, 16, 16, 81, 17);
+    place(m_layout, txtPassword, 104, 16, 185, 19);
+    place(m_layout, cmdOK, 208, 48, 81, 25);
+    place(m_layout, cmdCancel, 120, 48, 81, 25);
+    set_child(m_layout);
+    set_default_widget(cmdOK);
+
+    // Both buttons only hide the window; the caller reads the text afterwards.
+    cmdOK.signal_clicked().connect([this] { hide(); });
+    cmdCancel.signal_clicked().connect([this] { hide(); });
+
+    auto shortcuts = Gtk::ShortcutController::create();
+    shortcuts->add_shortcut(Gtk::Shortcut::create(
+        Gtk::KeyvalTrigger::create(GDK_KEY_Escape),
+        Gtk::CallbackAction::create([this](Gtk::Widget&, const Glib::VariantBase&) {
+            cmdCancel.activate();
+            return true;
+        })));
+    add_controller(shortcuts);
+}
+
+void PasswordWindow::show_modal() {
+    txtPassword.grab_focus();
+    run_modal();
+}
+
+std::string PasswordWindow::text() const {
+    return txtPassword.get_text();
+}
+
+bool PasswordWindow::on_close_request() {
+    // Closed from the title bar: the entry is lost, as if the controls went.
+    m_closed = true;
+    hide();
+    return true;
+}
+
+} // namespace corvalen::platform

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: MIT
+#include "runtime.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <gtkmm/box.h>
+#include <gtkmm/button.h>
+#include <gtkmm/image.h>
+#include <gtkmm/label.h>
+#include <gtkmm/shortcutcontroller.h>
+#include <iostream>
+
+#include "dialog_style.hpp"
+#include "dialog_window.hpp"
+
+namespace corvalen::platform {
+namespace {
+
+constexpr int kWidth = 260;
+constexpr int kHeight = 100;
+
+// A message box: the error sign, the text and one OK button, which Enter and
+// Escape press too.
+class MessageBox : public DialogWindow {
+public:
+    MessageBox(const std::string& prompt, const std::string& title)
+        : DialogWindow(title.c_str(), kWidth, kHeight), m_rows(Gtk::Orientation::VERTICAL, 12),
+          m_message(Gtk::Orientation::HORIZONTAL, 12), m_prompt(prompt), m_ok("OK") {
+        install_dialog_style();
+        add_css_class("corvalen-dialog");
+        m_icon.set_from_icon_name("corvalen-error");
+        m_icon.set_pixel_size(32);
+        m_prompt.set_xalign(0.0F);
+        m_message.append(m_icon);
+        m_message.append(m_prompt);
+        m_message.set_vexpand(true);
+        m_ok.set_size_request(81, 25);
+        m_ok.set_halign(Gtk::Align::CENTER);
+        m_ok.signal_clicked().connect([this] { hide(); });
+        m_rows.set_margin(12);
+        m_rows.append(m_message);
+        m_rows.append(m_ok);
+        set_child(m_rows);
+        set_default_widget(m_ok);
+        auto shortcuts = Gtk::ShortcutController::create();
+        shortcuts->add_shortcut(Gtk::Shortcut::create(
+            Gtk::KeyvalTrigger::create(GDK_KEY_Escape),
+            Gtk::CallbackAction::create([this](Gtk::Widget&, const Glib::VariantBase&) {
+                m_ok.activate();
+                return true;
+            })));
+        add_controller(shortcuts);
+    }
+
+    void show_modal() {
+        m_ok.grab_focus();
+        run_modal();
+    }
+
+protected:
+    bool on_close_request() override {
+        hide();
+        return true;
+    }
+
+private:
+    Gtk::Box m_rows;
+    Gtk::Box m_message;
+    Gtk::Image m_icon;
+    Gtk::Label m_prompt;
+    Gtk::Button m_ok;
+};
+
+} // namespace
+
+void Runtime::MsgBoxCritical(const std::string& prompt, const std::string& title) {
+    MessageBox box(prompt, title);
+    box.show_modal();
+}
+
+void Runtime::End() {
+    // At once: no further handler, no destructor, nothing written. The web
+    // engine's helper processes end when their connection to us closes.
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+} // namespace corvalen::platform

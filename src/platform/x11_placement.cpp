@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+// Kept apart from the gtkmm code: Xlib's macros (None, Window, Status) clash
+// with C++ names.
+#include "x11_placement.hpp"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <gdk/x11/gdkx.h>
+
+namespace corvalen::platform {
+namespace {
+
+// The Motif hints that window managers read for the frame's functions.
+struct MotifHints {
+    unsigned long flags;
+    unsigned long functions;
+    unsigned long decorations;
+    long input_mode;
+    unsigned long status;
+};
+constexpr unsigned long kHintsFunctions = 1;
+constexpr unsigned long kHintsDecorations = 2;
+constexpr unsigned long kFunctionMove = 4;
+constexpr unsigned long kFunctionClose = 32;
+constexpr unsigned long kDecorationBorder = 2;
+constexpr unsigned long kDecorationTitle = 8;
+constexpr unsigned long kDecorationMenu = 16;
+
+} // namespace
+
+void x11_place_centred(GdkSurface* surface, int width, int height, int monitor_x, int monitor_y,
+                       int monitor_width, int monitor_height) {
+    if (surface == nullptr || !GDK_IS_X11_SURFACE(surface)) {
+        return;
+    }
+    ::Display* display = gdk_x11_display_get_xdisplay(gdk_surface_get_display(surface));
+    const ::Window window = gdk_x11_surface_get_xid(surface);
+    const int x = monitor_x + (monitor_width - width) / 2;
+    const int y = monitor_y + (monitor_height - height) / 2;
+
+    XSizeHints hints{};
+    long supplied = 0;
+    XGetWMNormalHints(display, window, &hints, &supplied);
+    hints.flags |= PPosition | USPosition;
+    hints.x = x;
+    hints.y = y;
+    XSetWMNormalHints(display, window, &hints);
+    XMoveWindow(display, window, x, y);
+    XFlush(display);
+}
+
+void x11_set_dialog_hints(GdkSurface* surface) {
+    if (surface == nullptr || !GDK_IS_X11_SURFACE(surface)) {
+        return;
+    }
+    gdk_x11_surface_set_skip_taskbar_hint(surface, TRUE);
+    gdk_x11_surface_set_skip_pager_hint(surface, TRUE);
+    ::Display* display = gdk_x11_display_get_xdisplay(gdk_surface_get_display(surface));
+    const ::Window window = gdk_x11_surface_get_xid(surface);
+    const Atom motif = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    MotifHints hints{kHintsFunctions | kHintsDecorations, kFunctionMove | kFunctionClose,
+                     kDecorationBorder | kDecorationTitle | kDecorationMenu, 0, 0};
+    XChangeProperty(display, window, motif, motif, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&hints), 5);
+    XFlush(display);
+}
+
+} // namespace corvalen::platform

@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+typedef struct _GdkSurface GdkSurface;
+
+namespace corvalen::platform {
+
+// On X11, moves the surface's window so that a width x height window is
+// centred on the monitor at (monitor_x, monitor_y, monitor_width,
+// monitor_height), and tells the window manager that the program chose that
+// position. GTK 4 has no call for this; without a window manager nobody else
+// would place the window. Does nothing on other backends.
+void x11_place_centred(GdkSurface* surface, int width, int height, int monitor_x, int monitor_y,
+                       int monitor_width, int monitor_height);
+
+// On X11, keeps the window out of the taskbar and offers only moving and
+// closing: no minimise or maximise box. Does nothing on other backends.
+void x11_set_dialog_hints(GdkSurface* surface);
+
+} // namespace corvalen::platform
