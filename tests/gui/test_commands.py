@@ -14,6 +14,8 @@ BUTTONS = ["back", "forward", "stop", "refresh", "home", "end"]
 CENTRE = (SCREEN_WIDTH // 2, SCREEN_HEIGHT // 2)
 DIALOG = (360, 340, 304, 88)  # centred 304 x 88 on 1024 x 768
 ENTRY = (360 + 104, 340 + 16, 185, 19)
+OK = (208 + 40, 48 + 12)  # button centres in the dialog
+CANCEL = (120 + 40, 48 + 12)
 PASSWORD = "Geheim wachtwoord"
 
 COLOURS = {"a": (0xCC, 0x33, 0x33), "b": (0x33, 0xAA, 0x33), "c": (0x33, 0x33, 0xCC),
@@ -121,6 +123,24 @@ class CommandsTest(unittest.TestCase):
                 self.assertTrue(self.shows("a"))
                 self.assertEqual(len(server.requests), requests, "the browser is left as it was")
                 self.assertIsNone(kiosk.process.poll())
+
+                # The pointer on OK or Annuleren, with near misses.
+                for typed, button in ((PASSWORD.upper(), OK), (" " + PASSWORD, CANCEL),
+                                      (PASSWORD + " ", OK)):
+                    self.click_button("end")
+                    dialog = self.dialog_geometry()
+                    self.assertEqual(dialog, DIALOG, "centred again, though moved last time")
+                    self.assertEqual(self.entry_pixels("next-attempt"), empty, "starts empty")
+                    self.display.run("xdotool", "type", "--delay", "20", typed)
+                    self.display.run("xdotool", "search", "--onlyvisible", "--name", "^Afsluiten$",
+                                     "windowmove", "%@", "10", "10")
+                    time.sleep(0.5)
+                    self.display.click(10 + button[0], 10 + button[1])
+                    self.assertIsNotNone(wait_until(
+                        lambda: (lambda g: g if g and g[2:] != DIALOG[2:] else None)(
+                            self.display.window_geometry("Afsluiten")), 10), typed)
+                    self.display.run("xdotool", "key", "Return")
+                    self.assertTrue(self.no_dialog())
 
                 # Annuleren with the right password still ends the program.
                 self.click_button("end")
