@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "placement.hpp"
+
 class cInifile {
 public:
     using String = std::optional<std::string>;
@@ -55,6 +57,22 @@ public:
     // section names dropped; text after the last NUL is no name.
     void EnumerateCurrentSection(std::vector<std::string>& sKey, std::int32_t& iCount);
     void EnumerateAllSections(std::vector<std::string>& sSections, std::int32_t& iCount);
+
+    // Stores the window's placement in the current section: "Maximised", and
+    // for a normal window "Left", "Top", "Width" and "Height". A minimised
+    // window stores nothing. Never raises: on an error Key is put back and
+    // LastReturnCode becomes 0.
+    void SaveFormPosition(IFormWindow& frmThis);
+    // Restores a stored placement: at least the minimum size, four pixels
+    // inside every screen edge, moved only when the result still meets the
+    // minimum, then maximised if stored so. Never raises: on an error Key and
+    // Default are put back and LastReturnCode becomes 0.
+    void LoadFormPosition(IFormWindow& frmThis, double lMinWidth = 3000, double lMinHeight = 3000);
+    // sString as a 32-bit integer: optional blanks, an optional sign, decimal
+    // digits and an optional fraction after the locale's decimal mark, taken
+    // to the nearest integer with halves to even. Anything else, or a number
+    // out of range, gives lDefault.
+    static std::int32_t CLngDefault(const std::string& sString, std::int32_t lDefault = 0);
 
 private:
     // One profile call. A null pointer is an absent argument; a field passed

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "main_window.hpp"
 
-#include <gdkmm/display.h>
-#include <gdkmm/monitor.h>
+#include "dialog_window.hpp"
+
 #include <gtkmm/icontheme.h>
 
 namespace corvalen::platform {
@@ -10,17 +10,6 @@ namespace {
 
 constexpr int kPictureCount = 6;
 constexpr const char* kIconName = "corvalen";
-
-Gdk::Rectangle first_monitor_geometry(const Glib::RefPtr<Gdk::Display>& display) {
-    Gdk::Rectangle geometry(0, 0, 0, 0);
-    const auto monitors = display->get_monitors();
-    if (monitors && monitors->get_n_items() > 0) {
-        if (auto monitor = std::dynamic_pointer_cast<Gdk::Monitor>(monitors->get_object(0))) {
-            monitor->get_geometry(geometry);
-        }
-    }
-    return geometry;
-}
 
 } // namespace
 
@@ -39,7 +28,7 @@ MainWindow::MainWindow(const std::string& title, const std::vector<ToolbarButton
 }
 
 void MainWindow::show_full_screen() {
-    const Gdk::Rectangle monitor = first_monitor_geometry(get_display());
+    const Gdk::Rectangle monitor = primary_monitor_geometry(get_display());
     if (monitor.get_width() > 0 && monitor.get_height() > 0) {
         set_default_size(monitor.get_width(), monitor.get_height());
     }

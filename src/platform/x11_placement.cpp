@@ -66,3 +66,27 @@ void x11_set_dialog_hints(GdkSurface* surface) {
 }
 
 } // namespace corvalen::platform
+
+namespace corvalen::platform {
+
+bool x11_window_origin(GdkSurface* surface, int& x, int& y) {
+    if (surface == nullptr || !GDK_IS_X11_SURFACE(surface)) {
+        return false;
+    }
+    ::Display* display = gdk_x11_display_get_xdisplay(gdk_surface_get_display(surface));
+    ::Window child = 0;
+    return XTranslateCoordinates(display, gdk_x11_surface_get_xid(surface),
+                                 DefaultRootWindow(display), 0, 0, &x, &y, &child) != 0;
+}
+
+bool x11_move(GdkSurface* surface, int x, int y) {
+    if (surface == nullptr || !GDK_IS_X11_SURFACE(surface)) {
+        return false;
+    }
+    ::Display* display = gdk_x11_display_get_xdisplay(gdk_surface_get_display(surface));
+    XMoveWindow(display, gdk_x11_surface_get_xid(surface), x, y);
+    XFlush(display);
+    return true;
+}
+
+} // namespace corvalen::platform

@@ -18,3 +18,15 @@ void x11_place_centred(GdkSurface* surface, int width, int height, int monitor_x
 void x11_set_dialog_hints(GdkSurface* surface);
 
 } // namespace corvalen::platform
+
+namespace corvalen::platform {
+
+// On X11, the top-left corner of the surface's window on the screen; false on
+// other backends, which do not tell windows where they are.
+bool x11_window_origin(GdkSurface* surface, int& x, int& y);
+
+// On X11, moves the surface's window to (x, y) on the screen; false on other
+// backends.
+bool x11_move(GdkSurface* surface, int x, int y);
+
+} // namespace corvalen::platform

@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: MIT
+#include "form_window.hpp"
+
+#include <cmath>
+#include <gdkmm/display.h>
+#include <gdkmm/monitor.h>
+#include <gdkmm/toplevel.h>
+
+#include "controls.hpp"
+#include "dialog_window.hpp"
+#include "x11_placement.hpp"
+
+namespace corvalen::platform {
+namespace {
+
+int to_pixels(std::int32_t twips) {
+    return static_cast<int>(std::lround(twips / static_cast<double>(kTwipsPerPixel)));
+}
+
+} // namespace
+
+Gdk::Rectangle MonitorMetrics::geometry() const {
+    const auto display = m_window.get_display();
+    if (const auto surface = m_window.get_surface()) {
+        if (const auto monitor = display->get_monitor_at_surface(surface)) {
+            Gdk::Rectangle area;
+            monitor->get_geometry(area);
+            return area;
+        }
+    }
+    return primary_monitor_geometry(display);
+}
+
+float MonitorMetrics::Width() const {
+    return static_cast<float>(geometry().get_width()) * kTwipsPerPixel;
+}
+
+float MonitorMetrics::Height() const {
+    return static_cast<float>(geometry().get_height()) * kTwipsPerPixel;
+}
+
+float MonitorMetrics::TwipsPerPixelX() const {
+    return kTwipsPerPixel;
+}
+
+float MonitorMetrics::TwipsPerPixelY() const {
+    return kTwipsPerPixel;
+}
+
+double FormWindow::WindowState() const {
+    const auto toplevel = std::dynamic_pointer_cast<Gdk::Toplevel>(m_window.get_surface());
+    if (toplevel && (toplevel->get_state() & Gdk::Toplevel::State::MINIMIZED) ==
+                        Gdk::Toplevel::State::MINIMIZED) {
+        return kMinimised;
+    }
+    return m_window.is_maximized() ? kMaximised : 0;
+}
+
+void FormWindow::WindowState(std::int32_t state) {
+    if (state == kMaximised) {
+        m_window.maximize();
+    } else if (state == kMinimised) {
+        m_window.minimize();
+    } else {
+        m_window.unmaximize();
+    }
+}
+
+std::pair<int, int> FormWindow::origin() const {
+    int x = 0;
+    int y = 0;
+    const auto surface = m_window.get_surface();
+    if (!surface || !x11_window_origin(surface->gobj(), x, y)) {
+        throw MissingOperation("Left");
+    }
+    return {x, y};
+}
+
+double FormWindow::Left() const {
+    return origin().first * double{kTwipsPerPixel};
+}
+
+double FormWindow::Top() const {
+    return origin().second * double{kTwipsPerPixel};
+}
+
+double FormWindow::Width() const {
+    return m_window.get_width() * double{kTwipsPerPixel};
+}
+
+double FormWindow::Height() const {
+    return m_window.get_height() * double{kTwipsPerPixel};
+}
+
+void FormWindow::Move(std::int32_t left, std::int32_t top, std::int32_t width,
+                      std::int32_t height) {
+    const auto surface = m_window.get_surface();
+    if (!surface || !x11_move(surface->gobj(), to_pixels(left), to_pixels(top))) {
+        throw MissingOperation("Move");
+    }
+    m_window.set_default_size(to_pixels(width), to_pixels(height));
+}
+
+} // namespace corvalen::platform
