@@ -38,6 +38,7 @@ int main() {
         window->toolbar().signal_button_click().connect(
             [&](const std::string& key) { form->Toolbar1_ButtonClick(key); });
         run_handler([&] { form->Form_Load(); });
+        window->browser().set_home_page(form->home_page());
         app->add_window(*window);
         window->show_full_screen();
     });

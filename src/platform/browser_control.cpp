@@ -2,7 +2,9 @@
 #include "browser_control.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <glibmm/main.h>
 #include <webkit/webkit.h>
 
 namespace corvalen::platform {
@@ -12,7 +14,236 @@ int to_pixels(float twips) {
     return std::max(0, static_cast<int>(std::lround(twips / kTwipsPerPixel)));
 }
 
+// The only context menu entries a visitor gets.
+constexpr std::array kAllowedMenuActions{
+    WEBKIT_CONTEXT_MENU_ACTION_GO_BACK, WEBKIT_CONTEXT_MENU_ACTION_GO_FORWARD,
+    WEBKIT_CONTEXT_MENU_ACTION_STOP,    WEBKIT_CONTEXT_MENU_ACTION_RELOAD,
+    WEBKIT_CONTEXT_MENU_ACTION_CUT,     WEBKIT_CONTEXT_MENU_ACTION_COPY,
+    WEBKIT_CONTEXT_MENU_ACTION_PASTE,   WEBKIT_CONTEXT_MENU_ACTION_SELECT_ALL,
+};
+
+constexpr const char* kUnreachablePage = R"(<!doctype html>
+<html><head><meta charset="utf-8"><style>
+html, body { height: 100%; margin: 0; }
+body { display: flex; align-items: center; justify-content: center;
+       background: #f6f5f4; color: #2e3436; font: 20px sans-serif; text-align: center; }
+</style></head><body><p>This page cannot be reached at the moment.<br>
+It will be tried again automatically.</p></body></html>)";
+
+std::string view_uri(WebKitWebView* view) {
+    const char* uri = webkit_web_view_get_uri(view);
+    return uri != nullptr ? uri : "";
+}
+
+bool is_attachment(WebKitURIResponse* response) {
+    SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+    const char* disposition =
+        headers != nullptr ? soup_message_headers_get_one(headers, "Content-Disposition") : nullptr;
+    return disposition != nullptr && g_ascii_strncasecmp(disposition, "attachment", 10) == 0;
+}
+
+bool is_web_uri(const std::string& uri) {
+    return uri.starts_with("http://") || uri.starts_with("https://");
+}
+
 } // namespace
+
+// The web view's signal handlers; each gets the control as its data.
+class BrowserControl::Signals {
+public:
+    static void connect(BrowserControl* control) {
+        WebKitWebView* view = control->m_view;
+        g_signal_connect(view, "decide-policy", G_CALLBACK(decide_policy), control);
+        g_signal_connect(view, "create", G_CALLBACK(create), control);
+        g_signal_connect(view, "context-menu", G_CALLBACK(context_menu), nullptr);
+        g_signal_connect(view, "run-file-chooser", G_CALLBACK(run_file_chooser), nullptr);
+        g_signal_connect(view, "print", G_CALLBACK(refuse), nullptr);
+        g_signal_connect(view, "enter-fullscreen", G_CALLBACK(refuse), nullptr);
+        g_signal_connect(view, "leave-fullscreen", G_CALLBACK(refuse), nullptr);
+        g_signal_connect(view, "permission-request", G_CALLBACK(permission_request), nullptr);
+        g_signal_connect(view, "script-dialog", G_CALLBACK(script_dialog), control);
+        g_signal_connect(view, "web-process-terminated", G_CALLBACK(web_process_terminated),
+                         control);
+        g_signal_connect(view, "load-failed", G_CALLBACK(load_failed), control);
+        g_signal_connect(view, "load-failed-with-tls-errors", G_CALLBACK(tls_failed), nullptr);
+        g_signal_connect(view, "load-changed", G_CALLBACK(load_changed), control);
+        g_signal_connect(view, "notify::is-web-process-responsive",
+                         G_CALLBACK(responsiveness_changed), control);
+        g_signal_connect(webkit_web_view_get_network_session(view), "download-started",
+                         G_CALLBACK(download_started), nullptr);
+    }
+
+private:
+    // Loads a request for a new window in this view instead, if allowed.
+    static void load_here(BrowserControl* control, WebKitNavigationAction* action) {
+        const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+        if (uri != nullptr && allows_navigation(view_uri(control->m_view), uri, false)) {
+            webkit_web_view_load_request(control->m_view,
+                                         webkit_navigation_action_get_request(action));
+        }
+    }
+
+    static gboolean decide_policy(WebKitWebView* view, WebKitPolicyDecision* decision,
+                                  WebKitPolicyDecisionType type, BrowserControl* control) {
+        switch (type) {
+        case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: {
+            WebKitNavigationAction* action =
+                webkit_navigation_policy_decision_get_navigation_action(
+                    WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+            const char* uri =
+                webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+            const std::string target = uri != nullptr ? uri : "";
+            if (!allows_navigation(view_uri(view), target, target == control->m_program_uri)) {
+                webkit_policy_decision_ignore(decision);
+                return TRUE;
+            }
+            return FALSE;
+        }
+        case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION:
+            load_here(control, webkit_navigation_policy_decision_get_navigation_action(
+                                   WEBKIT_NAVIGATION_POLICY_DECISION(decision)));
+            webkit_policy_decision_ignore(decision);
+            return TRUE;
+        case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
+            // What the engine cannot show would become a download: refuse it.
+            auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+            const bool attachment =
+                is_attachment(webkit_response_policy_decision_get_response(response));
+            if (attachment || !webkit_response_policy_decision_is_mime_type_supported(response)) {
+                webkit_policy_decision_ignore(decision);
+                return TRUE;
+            }
+            return FALSE;
+        }
+        }
+        return FALSE;
+    }
+
+    static GtkWidget* create(WebKitWebView* /*view*/, WebKitNavigationAction* action,
+                             BrowserControl* control) {
+        load_here(control, action);
+        return nullptr;
+    }
+
+    static gboolean context_menu(WebKitWebView* /*view*/, WebKitContextMenu* menu,
+                                 WebKitHitTestResult* /*hit*/, gpointer /*data*/) {
+        GList* items = g_list_copy(webkit_context_menu_get_items(menu));
+        for (GList* item = items; item != nullptr; item = item->next) {
+            auto* entry = WEBKIT_CONTEXT_MENU_ITEM(item->data);
+            const auto action = webkit_context_menu_item_get_stock_action(entry);
+            if (std::find(kAllowedMenuActions.begin(), kAllowedMenuActions.end(), action) ==
+                kAllowedMenuActions.end()) {
+                webkit_context_menu_remove(menu, entry);
+            }
+        }
+        g_list_free(items);
+        return webkit_context_menu_get_n_items(menu) == 0 ? TRUE : FALSE;
+    }
+
+    static gboolean run_file_chooser(WebKitWebView* /*view*/, WebKitFileChooserRequest* request,
+                                     gpointer /*data*/) {
+        webkit_file_chooser_request_cancel(request);
+        return TRUE;
+    }
+
+    static gboolean refuse(WebKitWebView* /*view*/, gpointer /*data*/) { return TRUE; }
+
+    static gboolean permission_request(WebKitWebView* /*view*/, WebKitPermissionRequest* request,
+                                       gpointer /*data*/) {
+        webkit_permission_request_deny(request);
+        return TRUE;
+    }
+
+    // Answered at once: nobody stands at a terminal to dismiss a page's
+    // dialogs, and an open one would keep "home" from working. Leaving a page
+    // is always allowed. A page that keeps opening dialogs while the visitor's
+    // command waits is busy in a loop that the command cannot get through.
+    static gboolean script_dialog(WebKitWebView* /*view*/, WebKitScriptDialog* dialog,
+                                  BrowserControl* control) {
+        if (control->m_pending_command && !control->m_restart_timer.connected()) {
+            control->m_restart_timer = Glib::signal_idle().connect([control] {
+                control->restart_pending_command();
+                return false;
+            });
+        }
+        switch (webkit_script_dialog_get_dialog_type(dialog)) {
+        case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+            webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
+            break;
+        case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+            webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+            break;
+        case WEBKIT_SCRIPT_DIALOG_ALERT:
+        case WEBKIT_SCRIPT_DIALOG_PROMPT:
+            break;
+        }
+        return TRUE;
+    }
+
+    static void web_process_terminated(WebKitWebView* /*view*/,
+                                       WebKitWebProcessTerminationReason reason,
+                                       BrowserControl* control) {
+        if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API || control->m_home_page.empty()) {
+            return; // our own doing: a command follows
+        }
+        const auto delay = control->m_crashes.on_crash(std::chrono::steady_clock::now());
+        control->m_restart_timer.disconnect();
+        control->m_restart_timer = Glib::signal_timeout().connect(
+            [control] {
+                control->load(control->m_home_page);
+                return false;
+            },
+            static_cast<unsigned>(delay.count()));
+    }
+
+    static gboolean tls_failed(WebKitWebView* /*view*/, const char* /*uri*/,
+                               GTlsCertificate* /*certificate*/, GTlsCertificateFlags /*errors*/,
+                               gpointer /*data*/) {
+        return FALSE; // the engine's error page, with no way to go on
+    }
+
+    static gboolean load_failed(WebKitWebView* /*view*/, WebKitLoadEvent /*event*/,
+                                const char* failing_uri, GError* error, BrowserControl* control) {
+        const std::string uri = failing_uri != nullptr ? failing_uri : "";
+        const bool cancelled =
+            g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
+            error->domain == WEBKIT_POLICY_ERROR || error->domain == G_TLS_ERROR;
+        if (cancelled || !is_web_uri(uri)) {
+            return FALSE;
+        }
+        control->show_unreachable(uri);
+        return TRUE;
+    }
+
+    static void load_changed(WebKitWebView* /*view*/, WebKitLoadEvent event,
+                             BrowserControl* control) {
+        if (event == WEBKIT_LOAD_STARTED) {
+            control->m_pending_command = nullptr;
+        }
+        if (event != WEBKIT_LOAD_FINISHED) {
+            return;
+        }
+        if (control->m_loading_message) {
+            control->m_loading_message = false;
+        } else if (!control->m_retry_timer.connected()) {
+            control->m_retry.reset();
+        }
+    }
+
+    // A page that stops answering while the visitor's command waits is
+    // ended, and the command given again to a fresh web process.
+    static void responsiveness_changed(WebKitWebView* view, GParamSpec* /*property*/,
+                                       BrowserControl* control) {
+        if (!webkit_web_view_get_is_web_process_responsive(view) && control->m_pending_command) {
+            control->restart_pending_command();
+        }
+    }
+
+    static void download_started(WebKitNetworkSession* /*session*/, WebKitDownload* download,
+                                 gpointer /*data*/) {
+        webkit_download_cancel(download);
+    }
+};
 
 BrowserControl::BrowserControl() {
     WebKitNetworkSession* session = webkit_network_session_new_ephemeral();
@@ -20,9 +251,24 @@ BrowserControl::BrowserControl() {
         WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session, nullptr));
     g_object_unref(session);
     g_object_ref_sink(m_view);
+
+    // Said explicitly, so that a change of the engine's defaults cannot
+    // reopen what a kiosk must keep shut.
+    WebKitSettings* settings = webkit_web_view_get_settings(m_view);
+    webkit_settings_set_enable_developer_extras(settings, FALSE);
+    webkit_settings_set_enable_fullscreen(settings, FALSE);
+    webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
+    webkit_settings_set_allow_file_access_from_file_urls(settings, FALSE);
+    webkit_settings_set_allow_universal_access_from_file_urls(settings, FALSE);
+    webkit_network_session_set_tls_errors_policy(webkit_web_view_get_network_session(m_view),
+                                                 WEBKIT_TLS_ERRORS_POLICY_FAIL);
+    Signals::connect(this);
 }
 
 BrowserControl::~BrowserControl() {
+    m_retry_timer.disconnect();
+    m_restart_timer.disconnect();
+    g_signal_handlers_disconnect_by_data(m_view, this);
     if (gtk_widget_get_parent(GTK_WIDGET(m_view)) != nullptr) {
         gtk_widget_unparent(GTK_WIDGET(m_view));
     }
@@ -33,24 +279,68 @@ GtkWidget* BrowserControl::widget() const {
     return GTK_WIDGET(m_view);
 }
 
-void BrowserControl::Navigate(const std::string& url) {
+void BrowserControl::run_command(std::function<void()> command) {
+    m_retry_timer.disconnect();
+    m_restart_timer.disconnect();
+    m_retry.reset();
+    if (!webkit_web_view_get_is_web_process_responsive(m_view)) {
+        webkit_web_view_terminate_web_process(m_view);
+    }
+    m_pending_command = std::move(command);
+    m_pending_command();
+}
+
+void BrowserControl::restart_pending_command() {
+    if (m_pending_command) {
+        webkit_web_view_terminate_web_process(m_view);
+        m_pending_command();
+    }
+}
+
+void BrowserControl::load(const std::string& url) {
+    m_program_uri = url;
     webkit_web_view_load_uri(m_view, url.c_str());
 }
 
+void BrowserControl::show_unreachable(const std::string& url) {
+    m_unreachable_uri = url;
+    m_loading_message = true;
+    webkit_web_view_load_alternate_html(m_view, kUnreachablePage, url.c_str(), nullptr);
+    m_retry_timer.disconnect();
+    m_retry_timer = Glib::signal_timeout().connect_seconds(
+        [this] {
+            load(m_unreachable_uri);
+            return false;
+        },
+        static_cast<unsigned>(m_retry.next().count()));
+}
+
+void BrowserControl::Navigate(const std::string& url) {
+    run_command([this, url] { load(url); });
+}
+
 void BrowserControl::GoBack() {
-    webkit_web_view_go_back(m_view);
+    run_command([this] { webkit_web_view_go_back(m_view); });
 }
 
 void BrowserControl::GoForward() {
-    webkit_web_view_go_forward(m_view);
+    run_command([this] { webkit_web_view_go_forward(m_view); });
 }
 
 void BrowserControl::Stop() {
+    m_retry_timer.disconnect();
+    m_pending_command = nullptr;
     webkit_web_view_stop_loading(m_view);
 }
 
 void BrowserControl::Refresh() {
-    webkit_web_view_reload(m_view);
+    if (m_retry_timer.connected()) {
+        // The message stands in for the page: load the page itself.
+        const std::string page = m_unreachable_uri;
+        run_command([this, page] { load(page); });
+    } else {
+        run_command([this] { webkit_web_view_reload(m_view); });
+    }
 }
 
 void BrowserControl::Width(float twips) {

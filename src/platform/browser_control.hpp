@@ -2,8 +2,10 @@
 #pragma once
 
 #include <functional>
+#include <sigc++/connection.h>
 #include <string>
 
+#include "browser_policy.hpp"
 #include "controls.hpp"
 
 typedef struct _GtkWidget GtkWidget;
@@ -13,6 +15,14 @@ namespace corvalen::platform {
 
 // The embedded browser over a WebKitGTK web view in an ephemeral network
 // session: no cookies, cache or history outlive the program.
+//
+// Locked down for a public terminal: new windows open in the same view;
+// downloads, file pickers, printing, full screen and permission requests are
+// refused; pages from the network cannot open local files; the context menu
+// offers only navigation and editing; page dialogs are answered at once, so
+// that they cannot hold the terminal; a crashed web process brings the home
+// page back; a page that cannot be reached shows a plain message and is tried
+// again with growing pauses.
 class BrowserControl : public IBrowserControl {
 public:
     BrowserControl();
@@ -34,9 +44,34 @@ public:
     [[nodiscard]] int pixel_height() const { return m_height; }
     // Called when Width or Height changes, so that the container lays out anew.
     void on_size_changed(std::function<void()> callback) { m_size_changed = std::move(callback); }
+    // The page loaded again after the web process ended unexpectedly.
+    void set_home_page(std::string url) { m_home_page = std::move(url); }
 
 private:
+    class Signals;
+    friend class Signals;
+
+    // Every command of the visitor ends a pending retry. A command that loads
+    // is remembered until the load starts: if the page does not answer in the
+    // meantime (stuck in a script loop), its web process is ended and the
+    // command given again.
+    void run_command(std::function<void()> command);
+    // Ends the web process of a page that keeps the pending command from
+    // getting through, and gives the command again.
+    void restart_pending_command();
+    void load(const std::string& url);
+    void show_unreachable(const std::string& url);
+
     WebKitWebView* m_view;
+    std::string m_home_page;
+    std::string m_program_uri; // the last address the program itself asked for
+    std::string m_unreachable_uri;
+    bool m_loading_message = false;
+    RetryBackoff m_retry;
+    CrashRecovery m_crashes;
+    sigc::connection m_retry_timer;
+    sigc::connection m_restart_timer;
+    std::function<void()> m_pending_command;
     int m_width = 193; // as designed, until the first resize
     int m_height = 193;
     std::function<void()> m_size_changed;

@@ -19,8 +19,22 @@ Gdk::Rectangle primary_monitor_geometry(const Glib::RefPtr<Gdk::Display>& displa
     return geometry;
 }
 
+namespace {
+
+gboolean on_enable_debugging(GtkWindow* window, gboolean /*toggle*/, gpointer /*data*/) {
+    g_signal_stop_emission_by_name(window, "enable-debugging");
+    return FALSE;
+}
+
+} // namespace
+
+void refuse_debugging(Gtk::Window& window) {
+    g_signal_connect(window.gobj(), "enable-debugging", G_CALLBACK(on_enable_debugging), nullptr);
+}
+
 DialogWindow::DialogWindow(const char* title, int width, int height)
     : m_width(width), m_height(height) {
+    refuse_debugging(*this);
     set_title(title);
     set_modal(true);
     set_resizable(false);

@@ -24,6 +24,10 @@ private:
     int m_height;
 };
 
+// Keeps the toolkit's inspector shut: GTK opens it on Ctrl+Shift+I and
+// Ctrl+Shift+D unless the window's enable-debugging signal is stopped.
+void refuse_debugging(Gtk::Window& window);
+
 // The geometry of the monitor that shows the program (the first one).
 Gdk::Rectangle primary_monitor_geometry(const Glib::RefPtr<Gdk::Display>& display);
 

@@ -25,6 +25,7 @@ MainWindow::MainWindow(const std::string& title, const std::vector<ToolbarButton
     set_title(title);
     set_decorated(false);
     set_child(m_client_area);
+    refuse_debugging(*this);
 }
 
 void MainWindow::show_full_screen() {

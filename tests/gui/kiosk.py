@@ -80,7 +80,11 @@ class Display:
         best = None
         for window in ids:
             info = {}
-            for line in self.run("xwininfo", "-id", window).splitlines():
+            try:
+                lines = self.run("xwininfo", "-id", window).splitlines()
+            except subprocess.CalledProcessError:
+                continue  # gone since the search
+            for line in lines:
                 key, _, value = line.strip().partition(":")
                 info[key] = value.strip()
             geometry = tuple(int(info[k]) for k in ("Absolute upper-left X",
@@ -153,8 +157,9 @@ class PageServer:
             def do_GET(self):
                 with server.lock:
                     server.requests.append(self.path)
-                time.sleep(server.delays.get(self.path, 0))
-                content_type, body = server.pages.get(self.path, ("text/plain", None))
+                path = self.path.split("?")[0]
+                time.sleep(server.delays.get(path, 0))
+                content_type, body = server.pages.get(path, ("text/plain", None))
                 self.send_response(200 if body is not None else 404)
                 body = body if body is not None else b"not found"
                 self.send_header("Content-Type", content_type)
@@ -217,11 +222,17 @@ class Kiosk:
         os.makedirs(os.path.join(home, ".config", "gtk-4.0"))
         with open(os.path.join(home, ".config", "gtk-4.0", "settings.ini"), "w") as f:
             f.write("[Settings]\ngtk-cursor-blink=false\n")
+        self.home = home
+        self.tmp = os.path.join(self.directory, "tmp")
+        os.mkdir(self.tmp)
+        runtime = os.path.join(self.directory, "runtime")
+        os.mkdir(runtime, 0o700)
         env = {
             "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
             "HOME": home,
+            "TMPDIR": self.tmp,
             "XDG_CONFIG_HOME": os.path.join(home, ".config"),
-            "XDG_RUNTIME_DIR": home,
+            "XDG_RUNTIME_DIR": runtime,
             "DISPLAY": self.display.name,
             "GDK_BACKEND": "x11",
             "GTK_A11Y": "none",
@@ -248,6 +259,32 @@ class Kiosk:
         self.log.flush()
         self.log.seek(0)
         return self.log.read().decode(errors="replace")
+
+    def files(self):
+        """Every file under the program's home (caches aside) and temporary
+        directory: where a download or a saved page would land."""
+        found = set()
+        for top in (self.home, self.tmp):
+            for root, dirs, names in os.walk(top):
+                dirs[:] = [d for d in dirs if d != ".cache"]
+                found.update(os.path.join(root, n) for n in names)
+        return found
+
+    def visible_windows(self):
+        """How many windows of the program are on the screen."""
+        try:
+            return len(self.display.run("xdotool", "search", "--onlyvisible", "--class",
+                                        "corvalen").split())
+        except subprocess.CalledProcessError:
+            return 0
+
+    def exit_with(self, password):
+        """Leaves through the exit button; returns the exit status."""
+        self.display.click(5 * 31 + 15, 16)
+        wait_until(lambda: self.display.window_geometry("Afsluiten"), 10)
+        self.display.run("xdotool", "type", "--delay", "20", password)
+        self.display.run("xdotool", "key", "Return")
+        return self.process.wait(timeout=10)
 
     def wait_for_window(self, timeout=30):
         return wait_until(lambda: self.display.window_geometry("Corvalen"), timeout)

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+#include "browser_policy.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+namespace corvalen::platform {
+namespace {
+
+constexpr std::chrono::seconds kFirstRetry{5};
+constexpr std::chrono::seconds kLongestRetry{60};
+
+bool is_file_uri(std::string_view uri) {
+    // Schemes compare case-insensitively.
+    constexpr std::string_view kFile = "file:";
+    return uri.size() >= kFile.size() &&
+           std::equal(kFile.begin(), kFile.end(), uri.begin(), [](char a, char b) {
+               return a == std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+} // namespace
+
+std::chrono::seconds RetryBackoff::next() {
+    std::chrono::seconds delay = kFirstRetry;
+    for (int i = 0; i < m_failures && delay < kLongestRetry; ++i) {
+        delay *= 2;
+    }
+    ++m_failures;
+    return std::min(delay, kLongestRetry);
+}
+
+std::chrono::milliseconds CrashRecovery::on_crash(std::chrono::steady_clock::time_point now) {
+    while (!m_recent.empty() && now - m_recent.front() > kWindow) {
+        m_recent.pop_front();
+    }
+    m_recent.push_back(now);
+    return static_cast<int>(m_recent.size()) <= kQuickRestarts
+               ? kQuickRestart
+               : std::chrono::duration_cast<std::chrono::milliseconds>(kSlowRestart);
+}
+
+bool allows_navigation(std::string_view from, std::string_view to, bool requested_by_program) {
+    return requested_by_program || !is_file_uri(to) || is_file_uri(from);
+}
+
+} // namespace corvalen::platform
