@@ -42,5 +42,9 @@ int main() {
         app->add_window(*window);
         window->show_full_screen();
     });
-    return app->run(0, nullptr);
+    app->run(0, nullptr);
+    // Only the exit password ends the program with status 0 (it never gets
+    // here); an end through the windowing system is reported, so that a kiosk
+    // session restarts.
+    return 1;
 }

@@ -206,15 +206,17 @@ class Kiosk:
     """The real program, copied into its own application directory with the
     given corvalen.ini (or none), started with a clean home."""
 
-    def __init__(self, display, settings=None):
+    def __init__(self, display, settings=None, program=None):
         self.display = display
         self.settings = settings
+        self.installed = program  # an installed program, run where it lies
 
     def __enter__(self):
         self.directory = tempfile.mkdtemp(prefix="corvalen-gui-")
-        program = os.path.join(self.directory, "corvalen")
-        shutil.copy(PROGRAM, program)
-        if self.settings is not None:
+        program = self.installed or os.path.join(self.directory, "corvalen")
+        if not self.installed:
+            shutil.copy(PROGRAM, program)
+        if self.settings is not None and not self.installed:
             with open(os.path.join(self.directory, "corvalen.ini"), "w", encoding="utf-8") as f:
                 f.write(self.settings)
         home = os.path.join(self.directory, "home")

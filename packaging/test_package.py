@@ -1,0 +1,145 @@
+#!/usr/bin/python3
+# SPDX-License-Identifier: MIT
+"""Checks the Debian package and installs it for real: its file list and
+control fields, lintian, the installed program reading its settings from
+/usr/lib/corvalen/corvalen.ini, and the kiosk under cage as the corvalen user.
+Purges the package afterwards. Usage: test_package.py PACKAGE.deb"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "gui"))
+from kiosk import Display, Image, Kiosk, PageServer, toolbar_picture  # noqa: E402
+
+PACKAGE = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else ""
+PAGE = ("text/html", b"<!doctype html><html><body style='background:#3366cc'>"
+        b"<script>addEventListener('load', () => fetch('/done'))</script></body></html>")
+
+EXPECTED_FILES = [
+    "./etc/corvalen/corvalen.ini",
+    "./usr/bin/corvalen -> ../lib/corvalen/corvalen",
+    "./usr/bin/corvalen-ini -> ../lib/corvalen/corvalen-ini",
+    "./usr/lib/corvalen/corvalen",
+    "./usr/lib/corvalen/corvalen-ini",
+    "./usr/lib/corvalen/corvalen-session",
+    "./usr/lib/corvalen/corvalen.ini -> /etc/corvalen/corvalen.ini",
+    "./usr/lib/systemd/system/corvalen-kiosk.service",
+    "./usr/lib/systemd/system/corvalen-kiosk-x11.service",
+    "./usr/share/applications/corvalen.desktop",
+    "./usr/share/doc/corvalen/changelog.gz",
+    "./usr/share/doc/corvalen/copyright",
+    "./usr/share/doc/corvalen/corvalen.ini.example",
+    "./usr/share/icons/hicolor/16x16/apps/corvalen.png",
+    "./usr/share/icons/hicolor/32x32/apps/corvalen.png",
+    "./usr/share/man/man1/corvalen-ini.1.gz",
+    "./usr/share/man/man1/corvalen.1.gz",
+]
+
+
+def run(*args, **kwargs):
+    return subprocess.run(list(args), capture_output=True, text=True, check=True, **kwargs).stdout
+
+
+class PackageFiles(unittest.TestCase):
+    def test_file_list(self):
+        listing = run("dpkg-deb", "--contents", PACKAGE)
+        files = sorted(" ".join(line.split()[5:]) for line in listing.splitlines()
+                       if not line.startswith("d"))
+        self.assertEqual(files, sorted(EXPECTED_FILES))
+
+    def test_control_fields(self):
+        fields = {name: run("dpkg-deb", "--field", PACKAGE, name).strip()
+                  for name in ("Package", "Architecture", "Section", "Depends", "Recommends")}
+        self.assertEqual(fields["Package"], "corvalen")
+        self.assertEqual(fields["Architecture"], "amd64")
+        self.assertEqual(fields["Section"], "web")
+        self.assertEqual(fields["Recommends"], "cage, xwayland")
+        for dependency in ("adduser", "dbus", "libwebkitgtk-6.0-4", "libgtkmm-4.0-0", "libc6"):
+            self.assertIn(dependency, fields["Depends"])
+
+    def test_lintian_finds_no_error(self):
+        result = subprocess.run(["lintian", "--tag-display-limit", "0", PACKAGE],
+                                capture_output=True, text=True)
+        errors = [line for line in result.stdout.splitlines() if line.startswith("E:")]
+        self.assertEqual(errors, [])
+
+
+class InstalledPackage(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        env = {**os.environ, "DEBIAN_FRONTEND": "noninteractive"}
+        run("apt-get", "install", "-y", "-q", "--no-install-recommends", PACKAGE, env=env)
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run(["apt-get", "purge", "-y", "-q", "corvalen"], capture_output=True,
+                       env={**os.environ, "DEBIAN_FRONTEND": "noninteractive"})
+
+    def test_user_and_settings_permissions(self):
+        run("id", "corvalen")
+        stat = os.stat("/etc/corvalen/corvalen.ini")
+        self.assertEqual(stat.st_mode & 0o777, 0o640)
+        self.assertEqual(run("stat", "-c", "%U:%G", "/etc/corvalen/corvalen.ini").strip(),
+                         "root:corvalen")
+
+    def test_installed_program_reads_its_settings(self):
+        with Display() as display, PageServer({"/home.html": PAGE, "/done": ("text/plain", b"")}) as server:
+            run("corvalen-ini", "set", "Options", "Homepage", server.url("/home.html"))
+            self.assertEqual(run("corvalen-ini", "get", "Options", "Homepage").strip(),
+                             server.url("/home.html"))
+            self.assertIn(server.url("/home.html"), open("/etc/corvalen/corvalen.ini").read())
+            with Kiosk(display, program="/usr/bin/corvalen") as kiosk:
+                self.assertTrue(server.wait_for("/done"), kiosk.output())
+
+    def run_under_cage(self, server):
+        """Starts the installed kiosk as the corvalen user under cage with a
+        headless output; returns (process, runtime directory, environment)."""
+        run("corvalen-ini", "set", "Options", "Homepage", server.url("/home.html"))
+        runtime = tempfile.mkdtemp(prefix="corvalen-cage-")
+        shutil.chown(runtime, "corvalen", "corvalen")
+        os.chmod(runtime, 0o700)
+        env = ["env", f"XDG_RUNTIME_DIR={runtime}", "WLR_BACKENDS=headless",
+               "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1", "GTK_A11Y=none",
+               "HOME=/var/lib/corvalen", "PATH=/usr/bin:/bin"]
+        cage = subprocess.Popen(["runuser", "-u", "corvalen", "--", *env, "dbus-run-session", "--",
+                                 "cage", "--", "/usr/bin/corvalen"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                start_new_session=True)
+
+        def stop():
+            os.killpg(cage.pid, 15)
+            cage.wait(timeout=10)
+            shutil.rmtree(runtime, ignore_errors=True)
+
+        self.addCleanup(stop)
+        return runtime, env
+
+    def test_kiosk_under_cage_as_the_corvalen_user(self):
+        with PageServer({"/home.html": PAGE, "/done": ("text/plain", b"")}) as server:
+            self.run_under_cage(server)
+            self.assertTrue(server.wait_for("/done", 30), "the home page loads under cage")
+            users = run("ps", "-o", "user=", "-C", "corvalen").split()
+            self.assertEqual(users, ["corvalen"], "runs as the unprivileged user")
+
+    def test_cage_screenshot_shows_the_toolbar(self):
+        with PageServer({"/home.html": PAGE, "/done": ("text/plain", b"")}) as server:
+            runtime, env = self.run_under_cage(server)
+            self.assertTrue(server.wait_for("/done", 30))
+            shot = os.path.join(runtime, "shot.png")
+            time.sleep(2)
+            subprocess.run(["runuser", "-u", "corvalen", "--", *env, "WAYLAND_DISPLAY=wayland-0",
+                            "grim", shot], capture_output=True)
+            image = Image.load(shot)
+            if not any(image.data):
+                self.skipTest("the headless compositor captured an all-black output here")
+            self.assertTrue(image.matches_at(toolbar_picture(6), 5 * 31 + 3, 4), "toolbar")
+            # The window fills the output: the toolbar runs to the right edge.
+            self.assertEqual(image.pixel(image.width // 2, 16), image.pixel(image.width - 1, 16))
+
+if __name__ == "__main__":
+    unittest.main()
