@@ -165,10 +165,17 @@ def keyed_png(draw, path, shade):
     out.write_to_png(path)
 
 
-def draw_globe(size, path):
+def icon_png(draw, size, path, design_size=32):
+    """Draws an icon designed on a design_size grid at size pixels, with alpha."""
     surface = cairo.ImageSurface(cairo.FORMAT_ARGB32, size, size)
     ctx = cairo.Context(surface)
-    ctx.scale(size / 32, size / 32)
+    ctx.scale(size / design_size, size / design_size)
+    draw(ctx)
+    surface.write_to_png(path)
+
+
+def draw_globe(ctx):
+    """The main window's icon: a blue-and-green globe."""
     ctx.arc(16, 16, 14.5, 0, 2 * math.pi)
     ctx.set_source_rgb(0.12, 0.42, 0.85)
     ctx.fill_preserve()
@@ -202,14 +209,10 @@ def draw_globe(size, path):
     ctx.arc(16, 16, 14.5, 0, 2 * math.pi)
     ctx.set_source_rgb(0.05, 0.25, 0.55)
     ctx.stroke()
-    surface.write_to_png(path)
 
 
-def draw_padlock(size, path):
+def draw_padlock(ctx):
     """The password dialog's icon: a padlock."""
-    surface = cairo.ImageSurface(cairo.FORMAT_ARGB32, size, size)
-    ctx = cairo.Context(surface)
-    ctx.scale(size / 32, size / 32)
     ctx.set_line_width(3.5)
     ctx.set_source_rgb(0.45, 0.47, 0.5)
     ctx.arc(16, 13, 7, math.pi, 2 * math.pi)
@@ -227,17 +230,12 @@ def draw_padlock(size, path):
     ctx.rectangle(15, 21, 2, 5)
     ctx.set_source_rgb(0.3, 0.2, 0.0)
     ctx.fill()
-    surface.write_to_png(path)
 
 
-def draw_error(size, path):
+def draw_error(ctx):
     """The message box's error icon: a white cross on a red disc."""
-    surface = cairo.ImageSurface(cairo.FORMAT_ARGB32, size, size)
-    ctx = cairo.Context(surface)
-    ctx.scale(size / 24, size / 24)
     disc(ctx, RED)
     cross(ctx, WHITE, 8, 3)
-    surface.write_to_png(path)
 
 
 def main():
@@ -249,11 +247,11 @@ def main():
     for size in (16, 32):
         directory = os.path.join(HERE, "icons", "hicolor", f"{size}x{size}", "apps")
         os.makedirs(directory, exist_ok=True)
-        draw_globe(size, os.path.join(directory, "corvalen.png"))
-        draw_padlock(size, os.path.join(directory, "corvalen-password.png"))
+        icon_png(draw_globe, size, os.path.join(directory, "corvalen.png"))
+        icon_png(draw_padlock, size, os.path.join(directory, "corvalen-password.png"))
     directory = os.path.join(HERE, "icons", "hicolor", "32x32", "status")
     os.makedirs(directory, exist_ok=True)
-    draw_error(32, os.path.join(directory, "corvalen-error.png"))
+    icon_png(draw_error, 32, os.path.join(directory, "corvalen-error.png"), design_size=24)
 
 
 if __name__ == "__main__":

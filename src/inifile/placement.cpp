@@ -31,6 +31,21 @@ std::int32_t checked_sum(std::int32_t a, std::int32_t b) {
     return sum;
 }
 
+// Keeps the far edge (right or bottom) of [start, start + size) at least
+// `margin` inside `extent`: first by moving the window, no further than the
+// near margin, then by shrinking it.
+void fit_far_edge(std::int32_t& start, std::int32_t& size, double extent, double margin) {
+    if (checked_sum(start, size) > extent - margin) {
+        start = to_int32(extent - margin - size);
+        if (start < margin) {
+            start = to_int32(margin);
+        }
+        if (checked_sum(start, size) > extent - margin) {
+            size = to_int32(extent - start - margin);
+        }
+    }
+}
+
 // A window value as plain decimal text: digits, and a "-" when negative.
 std::string number_text(double value) {
     std::array<char, 32> buffer{};
@@ -150,26 +165,8 @@ void cInifile::LoadFormPosition(IFormWindow& frmThis, double lMinWidth, double l
         if (top < margin_y) {
             top = to_int32(margin_y);
         }
-        const double screen_width = screen.Width();
-        if (checked_sum(left, width) > screen_width - margin_x) {
-            left = to_int32(screen_width - margin_x - width);
-            if (left < margin_x) {
-                left = to_int32(margin_x);
-            }
-            if (checked_sum(left, width) > screen_width - margin_x) {
-                width = to_int32(screen_width - left - margin_x);
-            }
-        }
-        const double screen_height = screen.Height();
-        if (checked_sum(top, height) > screen_height - margin_y) {
-            top = to_int32(screen_height - margin_y - height);
-            if (top < margin_y) {
-                top = to_int32(margin_y);
-            }
-            if (checked_sum(top, height) > screen_height - margin_y) {
-                height = to_int32(screen_height - top - margin_y);
-            }
-        }
+        fit_far_edge(left, width, screen.Width(), margin_x);
+        fit_far_edge(top, height, screen.Height(), margin_y);
         if (width >= lMinWidth && height >= lMinHeight) {
             frmThis.Move(left, top, width, height);
         }

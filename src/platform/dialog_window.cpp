@@ -3,6 +3,7 @@
 
 #include <gdkmm/monitor.h>
 #include <glibmm/main.h>
+#include <gtkmm/shortcutcontroller.h>
 
 #include "x11_placement.hpp"
 
@@ -58,6 +59,17 @@ void DialogWindow::on_surface_mapped() {
     // that it manages this one, and set the frame's hints after GTK's own.
     on_surface_realized();
     x11_set_dialog_hints(get_surface()->gobj());
+}
+
+void DialogWindow::press_on_escape(Gtk::Button& button) {
+    auto shortcuts = Gtk::ShortcutController::create();
+    shortcuts->add_shortcut(Gtk::Shortcut::create(
+        Gtk::KeyvalTrigger::create(GDK_KEY_Escape),
+        Gtk::CallbackAction::create([&button](Gtk::Widget&, const Glib::VariantBase&) {
+            button.activate();
+            return true;
+        })));
+    add_controller(shortcuts);
 }
 
 void DialogWindow::run_modal() {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <gtkmm/button.h>
 #include <gtkmm/window.h>
 
 namespace corvalen::platform {
@@ -15,6 +16,10 @@ public:
     // Shows the window modally; returns when it is hidden. Meanwhile the
     // program's other windows take no input.
     void run_modal();
+
+protected:
+    // Makes the Escape key press `button`, as a cancel button.
+    void press_on_escape(Gtk::Button& button);
 
 private:
     void on_surface_realized();

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "password_window.hpp"
 
-#include <gtkmm/eventcontrollerkey.h>
-#include <gtkmm/shortcutcontroller.h>
-
 #include "dialog_style.hpp"
 
 namespace corvalen::platform {
@@ -46,14 +43,7 @@ PasswordWindow::PasswordWindow()
     cmdOK.signal_clicked().connect([this] { hide(); });
     cmdCancel.signal_clicked().connect([this] { hide(); });
 
-    auto shortcuts = Gtk::ShortcutController::create();
-    shortcuts->add_shortcut(Gtk::Shortcut::create(
-        Gtk::KeyvalTrigger::create(GDK_KEY_Escape),
-        Gtk::CallbackAction::create([this](Gtk::Widget&, const Glib::VariantBase&) {
-            cmdCancel.activate();
-            return true;
-        })));
-    add_controller(shortcuts);
+    press_on_escape(cmdCancel);
 }
 
 void PasswordWindow::show_modal() {

@@ -7,7 +7,6 @@
 #include <gtkmm/button.h>
 #include <gtkmm/image.h>
 #include <gtkmm/label.h>
-#include <gtkmm/shortcutcontroller.h>
 #include <iostream>
 
 #include "dialog_style.hpp"
@@ -42,14 +41,7 @@ public:
         m_rows.append(m_ok);
         set_child(m_rows);
         set_default_widget(m_ok);
-        auto shortcuts = Gtk::ShortcutController::create();
-        shortcuts->add_shortcut(Gtk::Shortcut::create(
-            Gtk::KeyvalTrigger::create(GDK_KEY_Escape),
-            Gtk::CallbackAction::create([this](Gtk::Widget&, const Glib::VariantBase&) {
-                m_ok.activate();
-                return true;
-            })));
-        add_controller(shortcuts);
+        press_on_escape(m_ok);
     }
 
     void show_modal() {
