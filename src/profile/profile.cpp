@@ -115,6 +115,10 @@ std::int32_t write_private_profile_string(const OptionalText& section, const Opt
                 if (after == before) {
                     return EditResult{};
                 }
+                // Read in another encoding, every other line would change.
+                if (!document.decodes_alike(after)) {
+                    return EditResult{EditResult::Action::Refuse, {}, EILSEQ};
+                }
                 return EditResult{EditResult::Action::Replace, std::move(after), 0};
             });
     }
