@@ -122,6 +122,14 @@ int replace_contents(const std::string& target, int fd, const struct stat& st,
         sync_directory(directory);
         return 0;
     }
+    // A rewrite in place cannot be undone half-way, so the room for the new
+    // contents is claimed first: a full disk then fails the write before a
+    // byte of the file has changed. File systems without fallocate go on.
+    if (bytes.size() > static_cast<std::size_t>(st.st_size) &&
+        ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes.size())) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS) {
+        return errno;
+    }
     if (int error = write_all(fd, bytes)) {
         return error;
     }

@@ -32,7 +32,8 @@ struct EditResult {
 // (nullopt when the file is missing). A replacement is written to a temporary
 // file in the same directory, flushed and renamed over the file (through a
 // symbolic link, over its target), keeping the permission bits; where the
-// directory cannot take the temporary file, the file is rewritten in place.
+// directory cannot take the temporary file, the file is rewritten in place,
+// after claiming the room it needs.
 // Keep leaves the file untouched, not even its modification time, and does
 // not create a missing file. Returns 0 on success, else an errno value.
 int update_settings_file(

@@ -2,6 +2,7 @@
 // Settings files are replaced whole and safely, and paths that are not plain
 // files never hang a read or take a write.
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -139,20 +140,29 @@ TEST(FileSafety, PathsThatAreNotSettingsFiles) {
     EXPECT_EQ(std::filesystem::file_size(big), profile::kMaxFileSize + 8);
 }
 
+// Writers add keys and remove ones of their own at the same time; each
+// rewrite must start from the file the last writer left.
 TEST(FileSafety, ConcurrentWritersLoseNoChange) {
     TempDir dir;
     const std::string path = dir.file("s.ini");
-    constexpr int kWriters = 4;
+    constexpr int kWriters = 6;
     constexpr int kKeys = 25;
+    auto name_of = [](int writer, int key) {
+        return "w" + std::to_string(writer) + "k" + std::to_string(key);
+    };
     std::vector<pid_t> children;
     for (int writer = 0; writer < kWriters; ++writer) {
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             int failures = 0;
+            const std::string scratch = "w" + std::to_string(writer) + "scratch";
             for (int key = 0; key < kKeys; ++key) {
-                const std::string name = "w" + std::to_string(writer) + "k" + std::to_string(key);
+                const std::string name = name_of(writer, key);
                 failures += write_private_profile_string("s", name, name, path) == 1 ? 0 : 1;
+                failures += write_private_profile_string("t", scratch, name, path) == 1 ? 0 : 1;
+                failures +=
+                    write_private_profile_string("t", scratch, std::nullopt, path) == 1 ? 0 : 1;
             }
             ::_exit(failures == 0 ? 0 : 1);
         }
@@ -165,10 +175,12 @@ TEST(FileSafety, ConcurrentWritersLoseNoChange) {
     }
     for (int writer = 0; writer < kWriters; ++writer) {
         for (int key = 0; key < kKeys; ++key) {
-            const std::string name = "w" + std::to_string(writer) + "k" + std::to_string(key);
-            EXPECT_EQ(profile_read("s", name, "lost", path), name);
+            EXPECT_EQ(profile_read("s", name_of(writer, key), "lost", path), name_of(writer, key));
         }
     }
+    const std::string keys = profile_read("s", std::nullopt, "", path, 8192);
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), '\0'), kWriters * kKeys) << "no key twice";
+    EXPECT_EQ(profile_read("t", std::nullopt, "none", path), "none") << "every removal kept";
 }
 
 } // namespace
