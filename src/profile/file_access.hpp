@@ -25,6 +25,10 @@ struct EditResult {
     Action action = Action::Keep;
     std::string bytes; // the new contents, for Replace
     int error = 0;     // errno-style reason, for Refuse
+    // One blank character in the file's encoding, for Replace: a rewrite in
+    // place that shrinks the file covers the old tail with blanks before
+    // cutting it off, so a writer killed in between leaves nothing that reads.
+    std::string blank;
 };
 
 // Read-modify-write under an exclusive advisory lock (flock) on the file, so
