@@ -14,9 +14,12 @@
 namespace corvalen::profile {
 namespace {
 
-// Writers that keep replacing the file under us can make us retry; give up
-// after this many rounds rather than spin.
-constexpr int kMaxAttempts = 100;
+// Writers that keep replacing the file under us can make us retry. Each
+// round waits for the lock and follows another writer's finished change, so
+// it never spins on its own; but a writer in a tight loop retakes the lock on
+// its new file first, and others can lose many rounds in a row (six writers
+// lost a change to the old limit of 100). Give up only after far more.
+constexpr int kMaxAttempts = 10000;
 
 class FileDescriptor {
 public:

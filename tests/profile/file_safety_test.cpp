@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -155,23 +156,30 @@ TEST(FileSafety, ConcurrentWritersLoseNoChange) {
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            int failures = 0;
+            // The exit code is the reason for the first failed write.
+            int error = 0;
+            auto write = [&](const std::string& section, const std::string& key,
+                             const OptionalText& value) {
+                if (write_private_profile_string(section, key, value, path) != 1 && error == 0) {
+                    error = profile::last_write_error();
+                }
+            };
             const std::string scratch = "w" + std::to_string(writer) + "scratch";
             for (int key = 0; key < kKeys; ++key) {
                 const std::string name = name_of(writer, key);
-                failures += write_private_profile_string("s", name, name, path) == 1 ? 0 : 1;
-                failures += write_private_profile_string("t", scratch, name, path) == 1 ? 0 : 1;
-                failures +=
-                    write_private_profile_string("t", scratch, std::nullopt, path) == 1 ? 0 : 1;
+                write("s", name, name);
+                write("t", scratch, name);
+                write("t", scratch, std::nullopt);
             }
-            ::_exit(failures == 0 ? 0 : 1);
+            ::_exit(error);
         }
         children.push_back(pid);
     }
     for (const pid_t pid : children) {
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "a write failed: " << std::strerror(WEXITSTATUS(status));
     }
     for (int writer = 0; writer < kWriters; ++writer) {
         for (int key = 0; key < kKeys; ++key) {
