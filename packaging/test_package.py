@@ -92,7 +92,8 @@ class InstalledPackage(unittest.TestCase):
             run("corvalen-ini", "set", "Options", "Homepage", server.url("/home.html"))
             self.assertEqual(run("corvalen-ini", "get", "Options", "Homepage").strip(),
                              server.url("/home.html"))
-            self.assertIn(server.url("/home.html"), open("/etc/corvalen/corvalen.ini").read())
+            with open("/etc/corvalen/corvalen.ini", encoding="utf-8") as settings:
+                self.assertIn(server.url("/home.html"), settings.read())
             with Kiosk(display, program="/usr/bin/corvalen") as kiosk:
                 self.assertTrue(server.wait_for("/done"), kiosk.output())
 
@@ -123,8 +124,8 @@ class InstalledPackage(unittest.TestCase):
         with PageServer({"/home.html": PAGE, "/done": ("text/plain", b"")}) as server:
             self.run_under_cage(server)
             self.assertTrue(server.wait_for("/done", 30), "the home page loads under cage")
-            users = run("ps", "-o", "user=", "-C", "corvalen").split()
-            self.assertEqual(users, ["corvalen"], "runs as the unprivileged user")
+            self.assertTrue(run("pgrep", "-u", "corvalen", "-x", "corvalen").split(),
+                            "runs as the unprivileged user")
 
     def test_cage_screenshot_shows_the_toolbar(self):
         with PageServer({"/home.html": PAGE, "/done": ("text/plain", b"")}) as server:

@@ -14,9 +14,12 @@
 namespace corvalen::profile {
 namespace {
 
-// Writers that keep replacing the file under us can make us retry; give up
-// after this many rounds rather than spin.
-constexpr int kMaxAttempts = 100;
+// Writers that keep replacing the file under us can make us retry. Each
+// round waits for the lock and follows another writer's finished change, so
+// it never spins on its own; but a writer in a tight loop retakes the lock on
+// its new file first, and others can lose many rounds in a row (six writers
+// lost a change to the old limit of 100). Give up only after far more.
+constexpr int kMaxAttempts = 10000;
 
 class FileDescriptor {
 public:
@@ -98,7 +101,7 @@ void sync_directory(const std::string& directory) {
 // Writes bytes to a temporary file beside target and renames it over target;
 // falls back to rewriting the open file fd in place.
 int replace_contents(const std::string& target, int fd, const struct stat& st,
-                     std::string_view bytes) {
+                     std::string_view bytes, std::string_view blank) {
     const std::size_t slash = target.rfind('/');
     const std::string directory = slash == 0 ? "/" : target.substr(0, slash);
     std::string temporary = directory + "/." + target.substr(slash + 1) + ".XXXXXX";
@@ -122,7 +125,25 @@ int replace_contents(const std::string& target, int fd, const struct stat& st,
         sync_directory(directory);
         return 0;
     }
-    if (int error = write_all(fd, bytes)) {
+    // Until the truncation below, a shrunken file still holds the old tail;
+    // covered with blanks (where the contents end on a whole character) it
+    // reads as nothing should the writer be killed in between.
+    const auto old_size = static_cast<std::size_t>(st.st_size);
+    std::string padded(bytes);
+    if (!blank.empty() && padded.size() % blank.size() == 0) {
+        while (padded.size() < old_size) {
+            padded += blank;
+        }
+    }
+    // A rewrite in place cannot be undone half-way, so the room for the new
+    // contents is claimed first: a full disk then fails the write before a
+    // byte of the file has changed. File systems without fallocate go on.
+    if (padded.size() > old_size &&
+        ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(padded.size())) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS) {
+        return errno;
+    }
+    if (int error = write_all(fd, padded)) {
         return error;
     }
     if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0) {
@@ -226,7 +247,7 @@ int update_settings_file(
             const EditResult result =
                 edit(created ? std::nullopt : std::optional<std::string>(bytes));
             if (result.action == EditResult::Action::Replace) {
-                error = replace_contents(*target, file.get(), locked, result.bytes);
+                error = replace_contents(*target, file.get(), locked, result.bytes, result.blank);
             } else if (result.action == EditResult::Action::Refuse) {
                 error = result.error;
             }

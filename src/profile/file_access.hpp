@@ -25,6 +25,10 @@ struct EditResult {
     Action action = Action::Keep;
     std::string bytes; // the new contents, for Replace
     int error = 0;     // errno-style reason, for Refuse
+    // One blank character in the file's encoding, for Replace: a rewrite in
+    // place that shrinks the file covers the old tail with blanks before
+    // cutting it off, so a writer killed in between leaves nothing that reads.
+    std::string blank;
 };
 
 // Read-modify-write under an exclusive advisory lock (flock) on the file, so
@@ -32,7 +36,8 @@ struct EditResult {
 // (nullopt when the file is missing). A replacement is written to a temporary
 // file in the same directory, flushed and renamed over the file (through a
 // symbolic link, over its target), keeping the permission bits; where the
-// directory cannot take the temporary file, the file is rewritten in place.
+// directory cannot take the temporary file, the file is rewritten in place,
+// after claiming the room it needs.
 // Keep leaves the file untouched, not even its modification time, and does
 // not create a missing file. Returns 0 on success, else an errno value.
 int update_settings_file(

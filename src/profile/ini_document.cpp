@@ -1,24 +1,36 @@
 // SPDX-License-Identifier: MIT
 #include "ini_document.hpp"
 
+#include <algorithm>
+
 namespace corvalen::profile {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
 
+struct Detected {
+    Encoding encoding;
+    std::string_view bom;
+};
+
+Detected detect(std::string_view bytes) {
+    if (bytes.starts_with(kUtf8Bom)) {
+        return {Encoding::Utf8, kUtf8Bom};
+    }
+    if (bytes.starts_with(kUtf16LeBom)) {
+        return {Encoding::Utf16Le, kUtf16LeBom};
+    }
+    return {is_valid_utf8(bytes) ? Encoding::Utf8 : Encoding::Windows1252, {}};
+}
+
 } // namespace
 
 IniDocument IniDocument::parse(std::string_view bytes) {
     IniDocument doc;
-    if (bytes.starts_with(kUtf8Bom)) {
-        doc.m_bom = kUtf8Bom;
-    } else if (bytes.starts_with(kUtf16LeBom)) {
-        doc.m_bom = kUtf16LeBom;
-        doc.m_encoding = Encoding::Utf16Le;
-    } else if (!is_valid_utf8(bytes)) {
-        doc.m_encoding = Encoding::Windows1252;
-    }
+    const Detected detected = detect(bytes);
+    doc.m_encoding = detected.encoding;
+    doc.m_bom = detected.bom;
     const std::string_view body = bytes.substr(doc.m_bom.size());
 
     std::optional<std::string> first_ending;
@@ -182,8 +194,17 @@ bool IniDocument::insert_lines(std::size_t at, const std::vector<std::string>& t
         lines.push_back(classify(*content + ending, text, content->size()));
     }
     if (at > 0 && !m_lines[at - 1].has_ending) {
-        m_lines[at - 1].raw += ending;
-        m_lines[at - 1].has_ending = true;
+        Line& previous = m_lines[at - 1];
+        // A UTF-16 file can end in half a character, which reads as U+FFFD.
+        // Written out whole, it reads the same and the ending that follows
+        // stays on a character boundary.
+        if (m_encoding == Encoding::Utf16Le && previous.raw.size() % 2 != 0) {
+            previous.raw.pop_back();
+            previous.raw += *encoded("\xEF\xBF\xBD");
+            previous.content_size = previous.raw.size();
+        }
+        previous.raw += ending;
+        previous.has_ending = true;
     }
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), lines.begin(), lines.end());
     return true;
@@ -256,6 +277,17 @@ void IniDocument::remove_section(std::string_view section) {
                           m_lines.begin() + static_cast<std::ptrdiff_t>(span->end));
         }
     }
+}
+
+bool IniDocument::decodes_alike(std::string_view bytes) const {
+    const Detected detected = detect(bytes);
+    if (detected.encoding == m_encoding && detected.bom == m_bom) {
+        return true;
+    }
+    // Windows-1252 and UTF-8 agree on ASCII.
+    return m_encoding == Encoding::Windows1252 && detected.encoding == Encoding::Utf8 &&
+           detected.bom.empty() &&
+           std::ranges::all_of(bytes, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 std::string IniDocument::bytes() const {

@@ -53,6 +53,11 @@ public:
     void remove_section(std::string_view section);
 
     [[nodiscard]] std::string bytes() const;
+    // True when bytes, parsed anew, would be decoded as this document is. The
+    // encoding is detected from the bytes, so an edit can change it: a
+    // Windows-1252 file that loses its last byte that is not UTF-8, or a file
+    // that comes to start with what reads as a byte-order mark.
+    [[nodiscard]] bool decodes_alike(std::string_view bytes) const;
     [[nodiscard]] Encoding encoding() const { return m_encoding; }
 
 private:

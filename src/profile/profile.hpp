@@ -48,14 +48,16 @@ std::int32_t get_private_profile_string(const OptionalText& section, const Optio
 // Removing what does not exist succeeds. An absent section or path fails.
 // Text that would break the file's structure (a CR or LF anywhere; a key with
 // '=' or starting with '[' or ';') and text that the file's encoding cannot
-// hold are refused without touching the file. A write that changes nothing
-// leaves the file untouched.
+// hold are refused without touching the file; so is an edit after which the
+// file would be read in another encoding (its encoding is detected from its
+// bytes). A write that changes nothing leaves the file untouched.
 std::int32_t write_private_profile_string(const OptionalText& section, const OptionalText& key,
                                           const OptionalText& value, const OptionalText& path);
 
 // The reason for the last failed write on this thread, as an errno value:
 // EINVAL for refused text or an absent section, EILSEQ for text the file's
-// encoding cannot hold, else the system's error. 0 after a successful write.
+// encoding cannot hold or an edit that would change the encoding, else the system's error. 0 after
+// a successful write.
 int last_write_error();
 
 } // namespace corvalen::profile

@@ -2,7 +2,9 @@
 // Settings files are replaced whole and safely, and paths that are not plain
 // files never hang a read or take a write.
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -139,36 +141,54 @@ TEST(FileSafety, PathsThatAreNotSettingsFiles) {
     EXPECT_EQ(std::filesystem::file_size(big), profile::kMaxFileSize + 8);
 }
 
+// Writers add keys and remove ones of their own at the same time; each
+// rewrite must start from the file the last writer left.
 TEST(FileSafety, ConcurrentWritersLoseNoChange) {
     TempDir dir;
     const std::string path = dir.file("s.ini");
-    constexpr int kWriters = 4;
+    constexpr int kWriters = 6;
     constexpr int kKeys = 25;
+    auto name_of = [](int writer, int key) {
+        return "w" + std::to_string(writer) + "k" + std::to_string(key);
+    };
     std::vector<pid_t> children;
     for (int writer = 0; writer < kWriters; ++writer) {
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            int failures = 0;
+            // The exit code is the reason for the first failed write.
+            int error = 0;
+            auto write = [&](const std::string& section, const std::string& key,
+                             const OptionalText& value) {
+                if (write_private_profile_string(section, key, value, path) != 1 && error == 0) {
+                    error = profile::last_write_error();
+                }
+            };
+            const std::string scratch = "w" + std::to_string(writer) + "scratch";
             for (int key = 0; key < kKeys; ++key) {
-                const std::string name = "w" + std::to_string(writer) + "k" + std::to_string(key);
-                failures += write_private_profile_string("s", name, name, path) == 1 ? 0 : 1;
+                const std::string name = name_of(writer, key);
+                write("s", name, name);
+                write("t", scratch, name);
+                write("t", scratch, std::nullopt);
             }
-            ::_exit(failures == 0 ? 0 : 1);
+            ::_exit(error);
         }
         children.push_back(pid);
     }
     for (const pid_t pid : children) {
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "a write failed: " << std::strerror(WEXITSTATUS(status));
     }
     for (int writer = 0; writer < kWriters; ++writer) {
         for (int key = 0; key < kKeys; ++key) {
-            const std::string name = "w" + std::to_string(writer) + "k" + std::to_string(key);
-            EXPECT_EQ(profile_read("s", name, "lost", path), name);
+            EXPECT_EQ(profile_read("s", name_of(writer, key), "lost", path), name_of(writer, key));
         }
     }
+    const std::string keys = profile_read("s", std::nullopt, "", path, 8192);
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), '\0'), kWriters * kKeys) << "no key twice";
+    EXPECT_EQ(profile_read("t", std::nullopt, "none", path), "none") << "every removal kept";
 }
 
 } // namespace
