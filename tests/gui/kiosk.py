@@ -288,5 +288,5 @@ class Kiosk:
         self.display.run("xdotool", "key", "Return")
         return self.process.wait(timeout=10)
 
-    def wait_for_window(self, timeout=30):
+    def wait_for_window(self, timeout=60):
         return wait_until(lambda: self.display.window_geometry("Corvalen"), timeout)

@@ -115,7 +115,7 @@ class HostileTest(unittest.TestCase):
         self.kiosk = Kiosk(self.display, f"[Options]\nHomepage={home}\nPassword={PASSWORD}\n"
                            ).__enter__()
         self.addCleanup(self.kiosk.__exit__, None, None, None)
-        self.assertTrue(self.kiosk.wait_for_window())
+        self.assertTrue(self.kiosk.wait_for_window(), self.kiosk.output())
 
     def shows(self, colour, timeout=10):
         return wait_until(lambda: colour_close(self.display.screenshot("hostile").pixel(*CENTRE),
