@@ -2,6 +2,7 @@
 // Corvalen: a locked-down web browser for public terminals. Takes no
 // command-line arguments; everything is configured in corvalen.ini beside it.
 
+#include <cstdlib>
 #include <gtkmm/application.h>
 #include <memory>
 #include <vector>
@@ -16,6 +17,11 @@
 
 int main() {
     using namespace corvalen::platform;
+    // GTK's cairo renderer: a toolbar and a web view need no GL, and GTK's GL
+    // renderer on the software GL most terminals end up with costs about a
+    // second of start-up and 90 MB (bench/RESULTS.md). Not overwritten, so
+    // that a terminal with a GPU can still choose its renderer.
+    setenv("GSK_RENDERER", "cairo", 0);
     auto app =
         Gtk::Application::create("org.corvalen.Corvalen", Gio::Application::Flags::NON_UNIQUE);
     Runtime runtime;
