@@ -8,6 +8,7 @@ imagemagick and dbus are used (openbox where a window manager is wanted).
 
 import http.server
 import os
+import random
 import shutil
 import signal
 import subprocess
@@ -38,20 +39,34 @@ class Display:
     """A private Xvfb server with no window manager, as many kiosks run."""
 
     def __enter__(self):
-        read_end, write_end = os.pipe()
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-             f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}x24", "-nolisten", "tcp"],
-            pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            start_new_session=True)
-        os.close(write_end)
-        with os.fdopen(read_end) as pipe:
-            self.name = ":" + pipe.readline().strip()
-        return self
+        # A random display number, not -displayfd: servers that parallel tests
+        # start at the same moment could otherwise be handed the same number.
+        # A server that finds its number taken exits, and another is tried.
+        for _ in range(10):
+            self.name = f":{random.randint(100, 30000)}"
+            self.log = tempfile.TemporaryFile()
+            self.process = subprocess.Popen(
+                ["Xvfb", self.name, "-screen", "0", f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}x24",
+                 "-nolisten", "tcp"], stdout=subprocess.DEVNULL, stderr=self.log,
+                start_new_session=True)
+            if wait_until(self._answers, 10):
+                time.sleep(0.3)
+                if self.process.poll() is None:
+                    return self
+            self.__exit__()
+        raise RuntimeError("Xvfb did not start")
+
+    def _answers(self):
+        if self.process.poll() is not None:
+            return False
+        return subprocess.run(["xdpyinfo", "-display", self.name], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0
 
     def __exit__(self, *exc):
-        self.process.terminate()
+        if self.process.poll() is None:
+            self.process.terminate()
         self.process.wait(timeout=10)
+        self.log.close()
 
     def run(self, *args):
         return subprocess.run(list(args), env={**os.environ, "DISPLAY": self.name},
