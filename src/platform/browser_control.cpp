@@ -260,6 +260,12 @@ BrowserControl::BrowserControl() {
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
     webkit_settings_set_allow_file_access_from_file_urls(settings, FALSE);
     webkit_settings_set_allow_universal_access_from_file_urls(settings, FALSE);
+    // Pages are drawn on the CPU without GL compositing: on the software GL
+    // most terminals have, the compositor only adds start-up time and some
+    // 70 MB to the web process (bench/RESULTS.md). Pages, WebGL included,
+    // render the same.
+    webkit_settings_set_hardware_acceleration_policy(settings,
+                                                     WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
     webkit_network_session_set_tls_errors_policy(webkit_web_view_get_network_session(m_view),
                                                  WEBKIT_TLS_ERRORS_POLICY_FAIL);
     Signals::connect(this);

@@ -137,6 +137,9 @@ class HostileTest(unittest.TestCase):
         self.display.click(*CENTRE)
         self.assertTrue(site.wait_for(path, 10), path)
         self.assertTrue(self.shows(HOSTILE_COLOUR), path)
+        # The visitor's next click must not make a double click with this one
+        # (GTK's default interval is 400 ms): that would select the page.
+        time.sleep(0.5)
 
     def assert_locked(self, files_before, colour):
         self.assertEqual(self.kiosk.visible_windows(), 1, "one window")
