@@ -17,11 +17,21 @@
 
 int main() {
     using namespace corvalen::platform;
-    // GTK's cairo renderer: a toolbar and a web view need no GL, and GTK's GL
-    // renderer on the software GL most terminals end up with costs about a
-    // second of start-up and 90 MB (bench/RESULTS.md). Not overwritten, so
-    // that a terminal with a GPU can still choose its renderer.
-    setenv("GSK_RENDERER", "cairo", 0);
+    // Everything is drawn on the CPU: the web view composites without GL (see
+    // BrowserControl), so neither GTK nor WebKit's side of this process needs
+    // to load a GL driver. On the software GL most terminals end up with,
+    // loading and starting one costs a few hundred milliseconds of start-up
+    // and about 110 MB (bench/RESULTS.md). GTK's renderer is not overwritten,
+    // so that a terminal with a GPU can still choose a GL one.
+    if (std::getenv("GSK_RENDERER") == nullptr) {
+        setenv("GSK_RENDERER", "cairo", 1);
+        setenv("GDK_DEBUG", "gl-disable", 0);
+    }
+    // Pages reach this process in shared memory, not as GPU buffers, so no
+    // render device is needed; naming one spares WebKit starting EGL only to
+    // look one up.
+    setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
+    setenv("WEBKIT_WEB_RENDER_DEVICE_FILE", "/dev/null", 0);
     auto app =
         Gtk::Application::create("org.corvalen.Corvalen", Gio::Application::Flags::NON_UNIQUE);
     Runtime runtime;
