@@ -61,6 +61,7 @@ private:
     void restart_pending_command();
     void load(const std::string& url);
     void show_unreachable(const std::string& url);
+    void release_freed_memory_later();
 
     WebKitWebView* m_view;
     std::string m_home_page;
@@ -71,6 +72,7 @@ private:
     CrashRecovery m_crashes;
     sigc::connection m_retry_timer;
     sigc::connection m_restart_timer;
+    sigc::connection m_trim_timer;
     std::function<void()> m_pending_command;
     int m_width = 193; // as designed, until the first resize
     int m_height = 193;
