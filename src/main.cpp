@@ -34,8 +34,8 @@ int main() {
     setenv("WEBKIT_WEB_RENDER_DEVICE_FILE", "/dev/null", 0);
     auto app =
         Gtk::Application::create("org.corvalen.Corvalen", Gio::Application::Flags::NON_UNIQUE);
-    Runtime runtime;
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<Runtime> runtime;
     std::unique_ptr<frmBrowser> form;
     app->signal_activate().connect([&] {
         report_handler_errors();
@@ -44,11 +44,13 @@ int main() {
             buttons.push_back({button.key, button.picture});
         }
         window = std::make_unique<MainWindow>(FormDesign::kTitle, buttons);
-        auto create_password_dialog = [] {
-            return std::make_unique<frmPassword>([] { return std::make_unique<PasswordWindow>(); });
+        runtime = std::make_unique<Runtime>(*window);
+        auto create_password_dialog = [&] {
+            return std::make_unique<frmPassword>(
+                [&] { return std::make_unique<PasswordWindow>(*window); });
         };
         form = std::make_unique<frmBrowser>(window->toolbar(), window->browser(),
-                                            window->client_area(), runtime, create_password_dialog,
+                                            window->client_area(), *runtime, create_password_dialog,
                                             application_directory());
         window->client_area().signal_resize().connect([&] { form->Form_Resize(); });
         window->toolbar().signal_button_click().connect(

@@ -13,9 +13,7 @@ namespace corvalen::platform {
 // The main window's client area: the toolbar along the top edge at full width,
 // the browser control at (0, toolbar height) with the size set on it. Reports
 // every change of its own size, in which the browser control may be resized.
-// Tab order: the browser control, then the toolbar. GTK orders the two by
-// position, but with two stops the cycle is the same, and the window starts
-// with the focus in the browser control.
+// The tab order (the browser control, then the toolbar) is the main window's.
 class ClientArea : public Gtk::Widget, public IClientArea {
 public:
     ClientArea(Toolbar& toolbar, BrowserControl& browser);

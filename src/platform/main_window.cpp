@@ -3,6 +3,7 @@
 
 #include "dialog_window.hpp"
 
+#include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/icontheme.h>
 
 namespace corvalen::platform {
@@ -26,6 +27,41 @@ MainWindow::MainWindow(const std::string& title, const std::vector<ToolbarButton
     set_decorated(false);
     set_child(m_client_area);
     refuse_debugging(*this);
+    auto keys = Gtk::EventControllerKey::create();
+    keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+    keys->signal_key_pressed().connect(
+        [this, controller = keys.get()](guint keyval, guint, Gdk::ModifierType) {
+            return on_key_captured(*controller, keyval);
+        },
+        false);
+    add_controller(keys);
+    // Tab and Shift+Tab cycle through the page and then every shown toolbar
+    // button, exit included, and back to the page: the focus is never lost.
+    // Within the page, the page moves it and hands it back at either end.
+    set_tab_order(*this, [this] {
+        std::vector<Gtk::Widget*> order{Glib::wrap(m_browser.widget())};
+        for (Gtk::Widget* button : m_toolbar.buttons_in_order()) {
+            order.push_back(button);
+        }
+        return order;
+    });
+}
+
+bool MainWindow::on_key_captured(const Gtk::EventControllerKey& keys, guint keyval) {
+    // The page gets every key first and gives back those it leaves alone. At
+    // its first or last element it hands the focus to the toolbar and then
+    // gives the Tab back as well: that key has done its work and must not move
+    // the focus a second time.
+    const auto event = keys.get_current_event();
+    const PageKey key{keyval, event ? event->get_time() : 0};
+    const Gtk::Widget* focus = get_focus();
+    GtkWidget* page = m_browser.widget();
+    if (focus != nullptr && (focus->gobj() == page ||
+                             gtk_widget_is_ancestor(const_cast<GtkWidget*>(focus->gobj()), page))) {
+        m_last_page_key = key;
+        return false;
+    }
+    return key == m_last_page_key;
 }
 
 void MainWindow::show_full_screen() {

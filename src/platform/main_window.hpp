@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/window.h>
 #include <string>
 #include <vector>
@@ -33,11 +34,21 @@ public:
     void show_full_screen();
 
 private:
+    // A key press as the page saw it: key and time.
+    struct PageKey {
+        guint keyval = 0;
+        guint32 time = 0;
+        bool operator==(const PageKey&) const = default;
+    };
+
+    bool on_key_captured(const Gtk::EventControllerKey& keys, guint keyval);
+
     ImageList m_normal_pictures;
     ImageList m_hot_pictures;
     Toolbar m_toolbar;
     BrowserControl m_browser;
     ClientArea m_client_area;
+    PageKey m_last_page_key;
 };
 
 } // namespace corvalen::platform

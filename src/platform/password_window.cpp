@@ -16,11 +16,10 @@ void place(Gtk::Fixed& layout, Gtk::Widget& control, int left, int top, int widt
 
 } // namespace
 
-PasswordWindow::PasswordWindow()
-    : DialogWindow("Afsluiten", kWidth, kHeight), Label1("Wachtwoord:"), cmdOK("OK"),
+PasswordWindow::PasswordWindow(Gtk::Window& owner)
+    : DialogWindow(owner, "Afsluiten", kWidth, kHeight), Label1("Wachtwoord:"), cmdOK("OK"),
       cmdCancel("Annuleren") {
     install_dialog_style();
-    add_css_class("corvalen-dialog");
     set_icon_name("corvalen-password");
 
     Label1.set_xalign(0.0F);
@@ -36,8 +35,13 @@ PasswordWindow::PasswordWindow()
     place(m_layout, txtPassword, 104, 16, 185, 19);
     place(m_layout, cmdOK, 208, 48, 81, 25);
     place(m_layout, cmdCancel, 120, 48, 81, 25);
-    set_child(m_layout);
+    set_content(m_layout);
     set_default_widget(cmdOK);
+    // The label takes no focus; the buttons follow the text box in this
+    // order, not in the order of their places.
+    set_tab_order(*this, [this] {
+        return std::vector<Gtk::Widget*>{&txtPassword, &cmdOK, &cmdCancel};
+    });
 
     // Both buttons only hide the window; the caller reads the text afterwards.
     cmdOK.signal_clicked().connect([this] { hide(); });

@@ -15,7 +15,7 @@ namespace corvalen::platform {
 // The password dialog's window, built from its design.
 class PasswordWindow : public DialogWindow, public IPasswordWindow {
 public:
-    PasswordWindow();
+    explicit PasswordWindow(Gtk::Window& owner);
 
     void show_modal() override;
     [[nodiscard]] bool closed() const override { return m_closed; }

@@ -15,18 +15,19 @@
 namespace corvalen::platform {
 namespace {
 
-constexpr int kWidth = 260;
-constexpr int kHeight = 100;
+constexpr int kMargin = 12;
+constexpr int kWidth = 260 - 2 * kMargin; // a 260 x 100 client area with the margins
+constexpr int kHeight = 100 - 2 * kMargin;
 
 // A message box: the error sign, the text and one OK button, which Enter and
 // Escape press too.
 class MessageBox : public DialogWindow {
 public:
-    MessageBox(const std::string& prompt, const std::string& title)
-        : DialogWindow(title.c_str(), kWidth, kHeight), m_rows(Gtk::Orientation::VERTICAL, 12),
-          m_message(Gtk::Orientation::HORIZONTAL, 12), m_prompt(prompt), m_ok("OK") {
+    MessageBox(Gtk::Window& owner, const std::string& prompt, const std::string& title)
+        : DialogWindow(owner, title.c_str(), kWidth, kHeight),
+          m_rows(Gtk::Orientation::VERTICAL, 12), m_message(Gtk::Orientation::HORIZONTAL, 12),
+          m_prompt(prompt), m_ok("OK") {
         install_dialog_style();
-        add_css_class("corvalen-dialog");
         m_icon.set_from_icon_name("corvalen-error");
         m_icon.set_pixel_size(32);
         m_prompt.set_xalign(0.0F);
@@ -36,10 +37,10 @@ public:
         m_ok.set_size_request(81, 25);
         m_ok.set_halign(Gtk::Align::CENTER);
         m_ok.signal_clicked().connect([this] { hide(); });
-        m_rows.set_margin(12);
+        m_rows.set_margin(kMargin);
         m_rows.append(m_message);
         m_rows.append(m_ok);
-        set_child(m_rows);
+        set_content(m_rows);
         set_default_widget(m_ok);
         press_on_escape(m_ok);
     }
@@ -66,17 +67,19 @@ private:
 } // namespace
 
 void Runtime::MsgBoxCritical(const std::string& prompt, const std::string& title) {
-    MessageBox box(prompt, title);
+    MessageBox box(m_owner, prompt, title);
     box.show_modal();
 }
 
 void Runtime::End() {
-    // At once: no further handler, no destructor, nothing written. The web
-    // engine's helper processes end when their connection to us closes.
+    end_program(0);
+}
+
+void end_program(int status) {
     std::cout.flush();
     std::cerr.flush();
     std::fflush(nullptr);
-    std::_Exit(0);
+    std::_Exit(status);
 }
 
 } // namespace corvalen::platform

@@ -12,11 +12,15 @@ namespace {
 constexpr int kPictureSize = 24;
 
 // Buttons are exactly their picture plus a small margin, whatever the theme.
+// A button reached with the keyboard keeps its mark for as long as it has the
+// focus: GTK would hide it after a few seconds without a key.
 void install_toolbar_style() {
     static const bool installed = [] {
         auto provider = Gtk::CssProvider::create();
         provider->load_from_data(".corvalen-toolbar button { padding: 0; margin: 0;"
-                                 " min-width: 0; min-height: 0; }");
+                                 " min-width: 0; min-height: 0; }"
+                                 ".corvalen-toolbar button:focus { outline: 2px solid #1c71d8;"
+                                 " outline-offset: -2px; }");
         Gtk::StyleContext::add_provider_for_display(Gdk::Display::get_default(), provider,
                                                     GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
         return true;
@@ -67,6 +71,14 @@ void Toolbar::add_button(const std::string& key, int picture) {
     button->signal_clicked().connect([this, key] { m_signal_button_click.emit(key); });
     append(*button);
     m_buttons.push_back(std::move(button));
+}
+
+std::vector<Gtk::Widget*> Toolbar::buttons_in_order() const {
+    std::vector<Gtk::Widget*> buttons;
+    for (const auto& button : m_buttons) {
+        buttons.push_back(button.get());
+    }
+    return buttons;
 }
 
 IToolbarButton& Toolbar::Buttons(const std::string& key) {

@@ -48,6 +48,9 @@ public:
 
     IToolbarButton& Buttons(const std::string& key) override;
 
+    // The buttons from left to right, hidden ones included.
+    [[nodiscard]] std::vector<Gtk::Widget*> buttons_in_order() const;
+
     // Emitted with the key of the clicked button.
     sigc::signal<void(const std::string&)>& signal_button_click() { return m_signal_button_click; }
 

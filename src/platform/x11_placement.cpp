@@ -19,12 +19,8 @@ struct MotifHints {
     unsigned long status;
 };
 constexpr unsigned long kHintsFunctions = 1;
-constexpr unsigned long kHintsDecorations = 2;
 constexpr unsigned long kFunctionMove = 4;
 constexpr unsigned long kFunctionClose = 32;
-constexpr unsigned long kDecorationBorder = 2;
-constexpr unsigned long kDecorationTitle = 8;
-constexpr unsigned long kDecorationMenu = 16;
 
 } // namespace
 
@@ -58,8 +54,23 @@ void x11_set_dialog_hints(GdkSurface* surface) {
     ::Display* display = gdk_x11_display_get_xdisplay(gdk_surface_get_display(surface));
     const ::Window window = gdk_x11_surface_get_xid(surface);
     const Atom motif = XInternAtom(display, "_MOTIF_WM_HINTS", False);
-    MotifHints hints{kHintsFunctions | kHintsDecorations, kFunctionMove | kFunctionClose,
-                     kDecorationBorder | kDecorationTitle | kDecorationMenu, 0, 0};
+    MotifHints hints{};
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, motif, 0, 5, False, AnyPropertyType, &type, &format,
+                           &count, &remaining, &data) == Success &&
+        data != nullptr) {
+        if (format == 32 && count == 5) {
+            const auto* current = reinterpret_cast<const unsigned long*>(data);
+            hints = {current[0], current[1], current[2], static_cast<long>(current[3]), current[4]};
+        }
+        XFree(data);
+    }
+    hints.flags |= kHintsFunctions;
+    hints.functions = kFunctionMove | kFunctionClose;
     XChangeProperty(display, window, motif, motif, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&hints), 5);
     XFlush(display);

@@ -13,8 +13,10 @@ namespace corvalen::platform {
 void x11_place_centred(GdkSurface* surface, int width, int height, int monitor_x, int monitor_y,
                        int monitor_width, int monitor_height);
 
-// On X11, keeps the window out of the taskbar and offers only moving and
-// closing: no minimise or maximise box. Does nothing on other backends.
+// On X11, keeps the window out of the taskbar and lets the window manager
+// offer only moving and closing: no minimising or maximising. Call it before
+// the window is mapped, after GTK has set its own frame hints, which it keeps.
+// Does nothing on other backends.
 void x11_set_dialog_hints(GdkSurface* surface);
 
 } // namespace corvalen::platform

@@ -3,7 +3,8 @@
 display, against pages served on 127.0.0.1, with screenshots read by pixel.
 
 Only the Python standard library and Debian's xvfb, xdotool, x11-utils,
-imagemagick and dbus are used (openbox where a window manager is wanted).
+imagemagick, tesseract-ocr and dbus are used (openbox where a window manager
+is wanted, cage for the Wayland kiosk session).
 """
 
 import http.server
@@ -36,7 +37,12 @@ def wait_until(condition, timeout, interval=0.1):
 
 
 class Display:
-    """A private Xvfb server with no window manager, as many kiosks run."""
+    """A private Xvfb server with no window manager, as many kiosks run; with
+    window_manager=True, openbox manages its windows, as a desktop would."""
+
+    def __init__(self, window_manager=False):
+        self.window_manager = None
+        self.wants_window_manager = window_manager
 
     def __enter__(self):
         # A random display number, not -displayfd: servers that parallel tests
@@ -52,6 +58,12 @@ class Display:
             if wait_until(self._answers, 10):
                 time.sleep(0.3)
                 if self.process.poll() is None:
+                    if self.wants_window_manager:
+                        self.window_manager = subprocess.Popen(
+                            ["openbox"], env={"DISPLAY": self.name, "PATH": "/usr/bin:/bin",
+                                              "HOME": "/tmp"},
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                        time.sleep(1)
                     return self
             self.__exit__()
         raise RuntimeError("Xvfb did not start")
@@ -63,6 +75,9 @@ class Display:
                               stderr=subprocess.DEVNULL).returncode == 0
 
     def __exit__(self, *exc):
+        if self.window_manager:
+            self.window_manager.terminate()
+            self.window_manager.wait(timeout=10)
         if self.process.poll() is None:
             self.process.terminate()
         self.process.wait(timeout=10)
@@ -126,6 +141,30 @@ class Image:
     def pixel(self, x, y):
         i = 3 * (y * self.width + x)
         return tuple(self.data[i:i + 3])
+
+    def box_of(self, wanted, top=0):
+        """(x, y, width, height) around every pixel below row top for which
+        wanted(rgb) holds, or None."""
+        xs, ys = [], []
+        for y in range(top, self.height):
+            row = self.data[3 * y * self.width:3 * (y + 1) * self.width]
+            hits = [x for x in range(self.width) if wanted(row[3 * x:3 * x + 3])]
+            if hits:
+                xs += (hits[0], hits[-1])
+                ys.append(y)
+        if not ys:
+            return None
+        return (min(xs), ys[0], max(xs) - min(xs) + 1, ys[-1] - ys[0] + 1)
+
+    def text(self, box):
+        """The text that OCR reads in box (x, y, width, height), one line."""
+        x, y, width, height = box
+        with tempfile.NamedTemporaryFile(suffix=".png") as crop:
+            subprocess.run(["convert", "-size", f"{self.width}x{self.height}", "-depth", "8",
+                            "rgb:-", "-crop", f"{width}x{height}+{x}+{y}", "+repage", "-scale",
+                            "300%", crop.name], input=self.data, check=True)
+            return subprocess.run(["tesseract", crop.name, "-", "--psm", "7"],
+                                  capture_output=True, text=True).stdout.strip()
 
     def matches_at(self, picture, left, top, tolerance=40, allowed=0.03):
         """Whether picture's opaque (non-magenta) pixels lie at (left, top)."""
@@ -219,12 +258,16 @@ class PageServer:
 
 class Kiosk:
     """The real program, copied into its own application directory with the
-    given corvalen.ini (or none), started with a clean home."""
+    given corvalen.ini (or none), started with a clean home. With cage=True it
+    runs as the only client of cage, as an unprivileged user: cage draws into
+    the display through its X11 back end, so that xdotool's events reach the
+    program while GTK stays on Wayland."""
 
-    def __init__(self, display, settings=None, program=None):
+    def __init__(self, display, settings=None, program=None, cage=False):
         self.display = display
         self.settings = settings
         self.installed = program  # an installed program, run where it lies
+        self.cage = cage
 
     def __enter__(self):
         self.directory = tempfile.mkdtemp(prefix="corvalen-gui-")
@@ -256,10 +299,32 @@ class Kiosk:
             "NO_AT_BRIDGE": "1",
         }
         self.log = open(os.path.join(self.directory, "output.log"), "w+b")
-        self.process = subprocess.Popen(["dbus-run-session", "--", program], env=env,
-                                        stdout=self.log, stderr=subprocess.STDOUT,
-                                        start_new_session=True, cwd=home)
+        command = ["dbus-run-session", "--", program]
+        self.status_file = os.path.join(runtime, "status")
+        if self.cage:
+            # cage refuses root and does not pass its client's exit status on.
+            os.chmod(self.directory, 0o755)
+            for path in (home, self.tmp, runtime):
+                for root, dirs, names in os.walk(path):
+                    for name in [root] + [os.path.join(root, n) for n in dirs + names]:
+                        shutil.chown(name, "nobody", "nogroup")
+            del env["GDK_BACKEND"]
+            env.update({"WLR_BACKENDS": "x11", "WLR_RENDERER": "pixman", "WLR_X11_OUTPUTS": "1"})
+            command = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                       "dbus-run-session", "--", "cage", "--", "/bin/sh", "-c",
+                       '"$0"; echo $? > "$1"', program, self.status_file]
+        self.process = subprocess.Popen(command, env=env, stdout=self.log,
+                                        stderr=subprocess.STDOUT, start_new_session=True,
+                                        cwd=home)
         return self
+
+    def exit_status(self, timeout=10):
+        """Waits for the program to end; its exit status."""
+        status = self.process.wait(timeout=timeout)
+        if self.cage:
+            with open(self.status_file, encoding="ascii") as f:
+                status = int(f.read())
+        return status
 
     def __exit__(self, *exc):
         if self.process.poll() is None:
@@ -301,7 +366,7 @@ class Kiosk:
         wait_until(lambda: self.display.window_geometry("Afsluiten"), 10)
         self.display.run("xdotool", "type", "--delay", "20", password)
         self.display.run("xdotool", "key", "Return")
-        return self.process.wait(timeout=10)
+        return self.exit_status()
 
     def wait_for_window(self, timeout=60):
         return wait_until(lambda: self.display.window_geometry("Corvalen"), timeout)

@@ -12,9 +12,12 @@ from kiosk import (SCREEN_HEIGHT, SCREEN_WIDTH, Display, Kiosk, PageServer, colo
 BUTTON_WIDTH = 31
 BUTTONS = ["back", "forward", "stop", "refresh", "home", "end"]
 CENTRE = (SCREEN_WIDTH // 2, SCREEN_HEIGHT // 2)
-DIALOG = (360, 340, 304, 88)  # centred 304 x 88 on 1024 x 768
-ENTRY = (360 + 104, 340 + 16, 185, 19)
-OK = (208 + 40, 48 + 12)  # button centres in the dialog
+# Centred on 1024 x 768: a 304 x 88 client area under a 31-pixel title bar, in
+# a 1-pixel frame.
+DIALOG = (359, 323, 306, 121)
+CLIENT = (1, 32)  # the client area's top-left corner in the window
+ENTRY = (359 + 1 + 104, 323 + 32 + 16, 185, 19)
+OK = (208 + 40, 48 + 12)  # button centres in the client area
 CANCEL = (120 + 40, 48 + 12)
 PASSWORD = "Geheim wachtwoord"
 
@@ -135,7 +138,7 @@ class CommandsTest(unittest.TestCase):
                     self.display.run("xdotool", "search", "--onlyvisible", "--name", "^Afsluiten$",
                                      "windowmove", "%@", "10", "10")
                     time.sleep(0.5)
-                    self.display.click(10 + button[0], 10 + button[1])
+                    self.display.click(10 + CLIENT[0] + button[0], 10 + CLIENT[1] + button[1])
                     self.assertIsNotNone(wait_until(
                         lambda: (lambda g: g if g and g[2:] != DIALOG[2:] else None)(
                             self.display.window_geometry("Afsluiten")), 10), typed)
@@ -158,14 +161,8 @@ class WindowManagerTest(unittest.TestCase):
     and closing the dialog counts as an empty entry."""
 
     def run_with_window_manager(self, password):
-        display = Display().__enter__()
+        display = Display(window_manager=True).__enter__()
         self.addCleanup(display.__exit__, None, None, None)
-        wm = subprocess.Popen(["openbox"], env={"DISPLAY": display.name, "PATH": "/usr/bin:/bin",
-                                                 "HOME": "/tmp"},
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.addCleanup(wm.wait)
-        self.addCleanup(wm.terminate)
-        time.sleep(1)
         kiosk = Kiosk(display, f"[Options]\nPassword={password}\n").__enter__()
         self.addCleanup(kiosk.__exit__, None, None, None)
         self.assertTrue(wait_until(lambda: kiosk.wait_for_window(1) == (0, 0, SCREEN_WIDTH,
@@ -176,11 +173,12 @@ class WindowManagerTest(unittest.TestCase):
         for got, want in zip(dialog, DIALOG):
             self.assertAlmostEqual(got, want, delta=30, msg=f"centred: {dialog}")
         display.run("xdotool", "type", "typed before closing")
-        display.run("xdotool", "key", "alt+F4")
-        return display, kiosk
+        return display, kiosk, dialog
 
     def test_closed_dialog_with_password_set(self):
-        display, kiosk = self.run_with_window_manager(PASSWORD)
+        # The close box of the dialog's own title bar.
+        display, kiosk, dialog = self.run_with_window_manager(PASSWORD)
+        display.click(dialog[0] + dialog[2] - 16, dialog[1] + 16)
         box = wait_until(lambda: (lambda g: g if g and g[2:] != DIALOG[2:] else None)(
             display.window_geometry("Afsluiten")), 10)
         self.assertIsNotNone(box, "Password incorrect")
@@ -189,8 +187,16 @@ class WindowManagerTest(unittest.TestCase):
         self.assertIsNone(kiosk.process.poll())
 
     def test_closed_dialog_with_empty_password(self):
-        _, kiosk = self.run_with_window_manager("")
+        # The window manager's close shortcut.
+        display, kiosk, _ = self.run_with_window_manager("")
+        display.run("xdotool", "key", "alt+F4")
         self.assertEqual(kiosk.process.wait(timeout=10), 0)
+
+    def test_close_request_to_the_main_window_during_the_dialog(self):
+        display, kiosk, _ = self.run_with_window_manager(PASSWORD)
+        main = display.run("xdotool", "search", "--onlyvisible", "--name", "^Corvalen$").split()[0]
+        display.run("wmctrl", "-i", "-c", main)
+        self.assertEqual(kiosk.process.wait(timeout=10), 1, "ends as without the dialog")
 
 
 if __name__ == "__main__":

@@ -1,0 +1,119 @@
+# SPDX-License-Identifier: MIT
+"""The exit flow and the keyboard on each deployment: a bare X server, a
+stacking window manager (openbox) and the cage Wayland compositor. The same
+checks run on each, with real pointer and key events and screenshots."""
+
+import time
+import unittest
+
+from kiosk import (SCREEN_HEIGHT, SCREEN_WIDTH, Display, Kiosk, PageServer, colour_close,
+                   wait_until)
+
+SETUPS = ("bare", "openbox", "cage")
+PASSWORD = "Geheim"
+PAGE_COLOUR = (0x33, 0x66, 0xCC)
+EXIT_BUTTON = (5 * 31 + 15, 16)
+CLIENT = (304, 88)  # the password dialog's client area
+OK = (208, 48, 81, 25)  # in the client area
+CANCEL = (120, 48, 81, 25)
+PAGE = b"""<!doctype html><html><body style="margin: 0; background: #3366cc">
+<script>addEventListener('load', () => fetch('/done'));</script></body></html>"""
+
+
+def light(rgb):
+    """Dialog surfaces are light grey or white; the page is blue and window
+    shadows are darker."""
+    return min(rgb) > 180
+
+
+class DeploymentTest(unittest.TestCase):
+    def start(self, setup):
+        """The kiosk on its home page under the given set-up."""
+        display = Display(window_manager=setup == "openbox").__enter__()
+        self.addCleanup(display.__exit__, None, None, None)
+        server = PageServer({"/home.html": ("text/html", PAGE),
+                             "/done": ("text/plain", b"ok")}).__enter__()
+        self.addCleanup(server.__exit__, None, None, None)
+        settings = f"[Options]\nHomepage={server.url('/home.html')}\nPassword={PASSWORD}\n"
+        kiosk = Kiosk(display, settings, cage=setup == "cage").__enter__()
+        self.addCleanup(kiosk.__exit__, None, None, None)
+        self.assertTrue(server.wait_for("/done", 60), kiosk.output())
+        self.assertTrue(wait_until(lambda: colour_close(
+            display.screenshot(f"{setup}-home").pixel(SCREEN_WIDTH // 2, SCREEN_HEIGHT - 2),
+            PAGE_COLOUR), 30), "the home page fills the screen")
+        self.display, self.kiosk, self.setup = display, kiosk, setup
+
+    def dialog(self, name):
+        """The screenshot and the box of the dialog on top, or (shot, None)."""
+        shot = self.display.screenshot(f"{self.setup}-{name}")
+        return shot, shot.box_of(light, top=40)
+
+    def assert_exit_dialog(self, name):
+        """The password dialog is shown centred above the main window, titled
+        Afsluiten, with its client area under the title bar; returns its box."""
+        shot, box = wait_until(lambda: (lambda s: s if s[1] else None)(self.dialog(name)), 10) \
+            or (None, None)
+        self.assertIsNotNone(box, f"{self.setup}: no dialog on top")
+        x, y, width, height = box
+        self.assertLessEqual(abs(2 * x + width - SCREEN_WIDTH), 2, f"{self.setup}: {box}")
+        self.assertLessEqual(abs(2 * y + height - SCREEN_HEIGHT), 2, f"{self.setup}: {box}")
+        self.assertIn(width - CLIENT[0], (0, 2), f"{self.setup}: {box}")
+        title_bar = height - CLIENT[1] - (width - CLIENT[0])
+        self.assertGreaterEqual(title_bar, 20, f"{self.setup}: a title bar over {CLIENT}")
+        self.assertIn("Afsluiten", shot.text((x, y, width, title_bar)), self.setup)
+        return box
+
+    def client_rect(self, box, rect):
+        border = (box[2] - CLIENT[0]) // 2
+        left, top = box[0] + border, box[1] + box[3] - border - CLIENT[1]
+        return (left + rect[0], top + rect[1], rect[2], rect[3])
+
+    def crop(self, shot, rect):
+        x, y, width, height = rect
+        return [shot.pixel(x + i, y + j) for j in range(height) for i in range(width)]
+
+    def test_exit_dialog_stays_on_top(self):
+        for setup in SETUPS:
+            with self.subTest(setup):
+                self.start(setup)
+                self.display.click(*EXIT_BUTTON)
+                box = self.assert_exit_dialog("dialog")
+                # A click on the page neither raises the main window over the
+                # dialog nor takes the keyboard from it.
+                self.display.click(200, SCREEN_HEIGHT - 100)
+                self.assertEqual(self.assert_exit_dialog("dialog-after-click"), box)
+                self.display.run("xdotool", "type", "--delay", "30", PASSWORD)
+                self.display.run("xdotool", "key", "Return")
+                self.assertEqual(self.kiosk.exit_status(), 0, self.setup)
+
+    def test_keyboard_alone(self):
+        for setup in SETUPS:
+            with self.subTest(setup):
+                self.start(setup)
+                # The page has nothing to focus: the first Tab leaves it for
+                # the first button, the sixth reaches exit.
+                for _ in range(6):
+                    self.display.run("xdotool", "key", "Tab")
+                self.display.run("xdotool", "key", "Return")
+                box = self.assert_exit_dialog("keyboard-dialog")
+                # Text box, then OK, then Annuleren, then the text box again.
+                ok, cancel = self.client_rect(box, OK), self.client_rect(box, CANCEL)
+                shots = []
+                for step in range(3):
+                    time.sleep(0.5)  # drawn
+                    shot = self.display.screenshot(f"{setup}-tab-{step}")
+                    shots.append((self.crop(shot, ok), self.crop(shot, cancel)))
+                    self.display.run("xdotool", "key", "Tab")
+                (ok0, cancel0), (ok1, cancel1), (ok2, cancel2) = shots
+                self.assertTrue(ok1 != ok0 and cancel1 == cancel0,
+                                f"{setup}: OK follows the text box")
+                self.assertTrue(cancel2 != cancel0 and ok2 == ok0,
+                                f"{setup}: Annuleren follows OK")
+                self.display.run("xdotool", "type", "--delay", "30", PASSWORD)
+                self.display.run("xdotool", "key", "Return")
+                self.assertEqual(self.kiosk.exit_status(), 0,
+                                 f"{setup}: the third Tab leads back to the text box")
+
+
+if __name__ == "__main__":
+    unittest.main()
