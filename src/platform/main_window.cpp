@@ -54,10 +54,10 @@ bool MainWindow::on_key_captured(const Gtk::EventControllerKey& keys, guint keyv
     // the focus a second time.
     const auto event = keys.get_current_event();
     const PageKey key{keyval, event ? event->get_time() : 0};
-    const Gtk::Widget* focus = get_focus();
+    Gtk::Widget* focus = get_focus();
     GtkWidget* page = m_browser.widget();
-    if (focus != nullptr && (focus->gobj() == page ||
-                             gtk_widget_is_ancestor(const_cast<GtkWidget*>(focus->gobj()), page))) {
+    if (focus != nullptr &&
+        (focus->gobj() == page || gtk_widget_is_ancestor(focus->gobj(), page))) {
         m_last_page_key = key;
         return false;
     }

@@ -14,6 +14,7 @@ PASSWORD = "Geheim"
 PAGE_COLOUR = (0x33, 0x66, 0xCC)
 EXIT_BUTTON = (5 * 31 + 15, 16)
 CLIENT = (304, 88)  # the password dialog's client area
+MESSAGE_CLIENT = (260, 100)  # the message box's
 OK = (208, 48, 81, 25)  # in the client area
 CANCEL = (120, 48, 81, 25)
 PAGE = b"""<!doctype html><html><body style="margin: 0; background: #3366cc">
@@ -48,18 +49,20 @@ class DeploymentTest(unittest.TestCase):
         shot = self.display.screenshot(f"{self.setup}-{name}")
         return shot, shot.box_of(light, top=40)
 
-    def assert_exit_dialog(self, name):
-        """The password dialog is shown centred above the main window, titled
-        Afsluiten, with its client area under the title bar; returns its box."""
-        shot, box = wait_until(lambda: (lambda s: s if s[1] else None)(self.dialog(name)), 10) \
-            or (None, None)
-        self.assertIsNotNone(box, f"{self.setup}: no dialog on top")
+    def assert_exit_dialog(self, name, client=CLIENT):
+        """A dialog is shown centred above the main window, titled Afsluiten,
+        with a client area of that size under its title bar; returns its box."""
+        def shown():
+            shot, box = self.dialog(name)
+            return (shot, box) if box and box[2] - client[0] in (0, 2) else None
+
+        shot, box = wait_until(shown, 10) or (None, None)
+        self.assertIsNotNone(box, f"{self.setup}: no dialog of width {client[0]} on top")
         x, y, width, height = box
         self.assertLessEqual(abs(2 * x + width - SCREEN_WIDTH), 2, f"{self.setup}: {box}")
         self.assertLessEqual(abs(2 * y + height - SCREEN_HEIGHT), 2, f"{self.setup}: {box}")
-        self.assertIn(width - CLIENT[0], (0, 2), f"{self.setup}: {box}")
-        title_bar = height - CLIENT[1] - (width - CLIENT[0])
-        self.assertGreaterEqual(title_bar, 20, f"{self.setup}: a title bar over {CLIENT}")
+        title_bar = height - client[1] - (width - client[0])
+        self.assertGreaterEqual(title_bar, 20, f"{self.setup}: a title bar over {client}")
         self.assertIn("Afsluiten", shot.text((x, y, width, title_bar)), self.setup)
         return box
 
@@ -76,6 +79,13 @@ class DeploymentTest(unittest.TestCase):
         for setup in SETUPS:
             with self.subTest(setup):
                 self.start(setup)
+                # A wrong password first: the message box, then the dialog again.
+                self.display.click(*EXIT_BUTTON)
+                self.assert_exit_dialog("dialog-first")
+                self.display.run("xdotool", "type", "--delay", "30", "wrong")
+                self.display.run("xdotool", "key", "Return")
+                self.assert_exit_dialog("message", MESSAGE_CLIENT)
+                self.display.run("xdotool", "key", "Return")
                 self.display.click(*EXIT_BUTTON)
                 box = self.assert_exit_dialog("dialog")
                 # A click on the page neither raises the main window over the
