@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 // Cost of the settings reads and writes Corvalen does through cInifile, on a
 // file of the size it ships with (7 keys) and on a large one (10,000 keys), to
-// show how a read's cost grows with the file.
+// show how a read's cost grows with the file; then the start-up reads and a
+// delete on files of up to a million lines and on one of 16 MiB of blank
+// lines, with the process's peak memory.
 
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "inifile/cinifile.hpp"
@@ -96,6 +99,87 @@ void BM_Write(benchmark::State& state) {
     fs::remove(path);
 }
 BENCHMARK(BM_Write)->Arg(7)->Arg(100)->Arg(1000)->Arg(10000)->Complexity();
+
+// A file of `lines` lines (short keys in sections of 100, so that a million
+// stay under the size limit), the start-up sections last; with lines < 0,
+// 16 MiB of blank lines before them.
+fs::path make_large(std::int64_t lines) {
+    const fs::path path =
+        fs::temp_directory_path() /
+        ("corvalen-bench-" + std::to_string(getpid()) + "-large-" + std::to_string(lines) + ".ini");
+    std::ofstream out(path, std::ios::trunc);
+    if (lines < 0) {
+        out << std::string(16 * 1024 * 1024 - 200, '\n');
+    }
+    for (std::int64_t i = 0; i < lines; ++i) {
+        if (i % 100 == 0) {
+            out << "[Filler" << i / 100 << "]\n";
+        }
+        out << "K" << i << "=v\n";
+    }
+    out << "[Options]\nHomepage=http://127.0.0.1/\nPassword=secret\n"
+           "[Toolbar]\nBackEnabled=1\nForwardEnabled=1\nStopEnabled=1\nRefreshEnabled=0\n"
+           "HomeEnabled=1\n";
+    return path;
+}
+
+void report_peak_memory(benchmark::State& state) {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void BM_LargeStartupReads(benchmark::State& state) {
+    const fs::path path = make_large(state.range(0));
+    for (auto _ : state) {
+        cInifile ini;
+        ini.Path(path.string());
+        for (const Read& read : kStartupReads) {
+            ini.Section(read.section);
+            ini.Key(read.key);
+            ini.Default("");
+            benchmark::DoNotOptimize(ini.Value());
+        }
+    }
+    state.SetComplexityN(static_cast<std::int64_t>(fs::file_size(path)));
+    report_peak_memory(state);
+    fs::remove(path);
+}
+BENCHMARK(BM_LargeStartupReads)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Arg(-1)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+void BM_LargeDelete(benchmark::State& state) {
+    const fs::path path = make_large(state.range(0));
+    const std::string original = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+    cInifile ini;
+    ini.Path(path.string());
+    ini.Section(state.range(0) < 0 ? "Options" : "Filler0");
+    ini.Key(state.range(0) < 0 ? "Password" : "K1");
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::ofstream(path, std::ios::trunc | std::ios::binary) << original;
+        state.ResumeTiming();
+        ini.DeleteKey();
+    }
+    state.SetComplexityN(static_cast<std::int64_t>(original.size()));
+    report_peak_memory(state);
+    fs::remove(path);
+}
+BENCHMARK(BM_LargeDelete)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Arg(-1)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 
 } // namespace
 

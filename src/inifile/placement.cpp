@@ -47,9 +47,12 @@ void fit_far_edge(std::int32_t& start, std::int32_t& size, double extent, double
 }
 
 // A window value as plain decimal text: digits, and a "-" when negative.
+// Plain decimal digits at every magnitude, never an exponent, which the
+// reading side would not take.
 std::string number_text(double value) {
-    std::array<char, 32> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    std::array<char, 512> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                      std::chars_format::fixed);
     return {buffer.data(), result.ptr};
 }
 

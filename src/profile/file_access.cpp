@@ -37,23 +37,27 @@ private:
     int m_fd;
 };
 
-// 0 when st describes a regular file we are willing to read.
-int check_regular(const struct stat& st) {
+// 0 when st describes a regular file of at most limit bytes.
+int check_regular(const struct stat& st, std::size_t limit = kMaxFileSize) {
     if (S_ISDIR(st.st_mode)) {
         return EISDIR;
     }
     if (!S_ISREG(st.st_mode)) {
         return EINVAL;
     }
-    if (static_cast<std::size_t>(st.st_size) > kMaxFileSize) {
+    if (static_cast<std::size_t>(st.st_size) > limit) {
         return EFBIG;
     }
     return 0;
 }
 
-// Reads the whole file from offset 0; 0 or an errno value.
-int read_all(int fd, std::string& out) {
+// Reads the whole file from offset 0, at most limit bytes; 0 or an errno value.
+int read_all(int fd, std::string& out, std::size_t limit = kMaxFileSize) {
     out.clear();
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+        out.reserve(std::min(static_cast<std::size_t>(st.st_size), limit) + 1);
+    }
     char chunk[65536];
     for (off_t offset = 0;;) {
         const ssize_t got = ::pread(fd, chunk, sizeof chunk, offset);
@@ -68,7 +72,7 @@ int read_all(int fd, std::string& out) {
         }
         out.append(chunk, static_cast<std::size_t>(got));
         offset += got;
-        if (out.size() > kMaxFileSize) {
+        if (out.size() > limit) {
             return EFBIG;
         }
     }
@@ -192,7 +196,7 @@ int update_settings_file(
             return errno;
         }
         if (!missing) {
-            if (int error = check_regular(st)) {
+            if (int error = check_regular(st, kMaxRepairedFileSize)) {
                 return error;
             }
         } else {
@@ -201,6 +205,9 @@ int update_settings_file(
             const EditResult result = edit(std::nullopt);
             if (result.action != EditResult::Action::Replace) {
                 return result.action == EditResult::Action::Refuse ? result.error : 0;
+            }
+            if (result.bytes.size() > kMaxFileSize) {
+                return EFBIG;
             }
         }
         // A dangling symbolic link is followed and its target created; any
@@ -237,16 +244,22 @@ int update_settings_file(
             continue;
         }
         if (error == 0) {
-            error = check_regular(locked);
+            error = check_regular(locked, kMaxRepairedFileSize);
         }
         std::string bytes;
         if (error == 0) {
-            error = read_all(file.get(), bytes);
+            error = read_all(file.get(), bytes, kMaxRepairedFileSize);
         }
         if (error == 0) {
+            const std::size_t size_before = bytes.size();
             const EditResult result =
-                edit(created ? std::nullopt : std::optional<std::string>(bytes));
-            if (result.action == EditResult::Action::Replace) {
+                edit(created ? std::nullopt : std::optional<std::string>(std::move(bytes)));
+            // Past the limit the file would read as missing, so every setting
+            // as its default: refused, unless it shrinks an oversized file.
+            if (result.action == EditResult::Action::Replace &&
+                result.bytes.size() > kMaxFileSize && result.bytes.size() >= size_before) {
+                error = EFBIG;
+            } else if (result.action == EditResult::Action::Replace) {
                 error = replace_contents(*target, file.get(), locked, result.bytes, result.blank);
             } else if (result.action == EditResult::Action::Refuse) {
                 error = result.error;

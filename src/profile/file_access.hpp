@@ -13,6 +13,10 @@ namespace corvalen::profile {
 // Larger files are treated as missing: a settings file is a few lines, and a
 // huge one is a mistake or an attack that must not stall the program.
 inline constexpr std::size_t kMaxFileSize = 16 * 1024 * 1024;
+// A write reads files up to this size, so that deleting keys or sections can
+// bring a file that is over kMaxFileSize back under it; a larger one is not
+// touched.
+inline constexpr std::size_t kMaxRepairedFileSize = 4 * kMaxFileSize;
 
 // The file's bytes; nullopt when it is missing, not a regular file (a
 // directory, device or FIFO is never opened for reading), over kMaxFileSize,
@@ -39,7 +43,9 @@ struct EditResult {
 // directory cannot take the temporary file, the file is rewritten in place,
 // after claiming the room it needs.
 // Keep leaves the file untouched, not even its modification time, and does
-// not create a missing file. Returns 0 on success, else an errno value.
+// not create a missing file. A replacement over kMaxFileSize is refused with
+// EFBIG, leaving the file as it was, unless it shrinks a file that is already
+// over (a repair). Returns 0 on success, else an errno value.
 int update_settings_file(
     const std::string& path,
     const std::function<EditResult(const std::optional<std::string>& current)>& edit);

@@ -24,154 +24,202 @@ Detected detect(std::string_view bytes) {
     return {is_valid_utf8(bytes) ? Encoding::Utf8 : Encoding::Windows1252, {}};
 }
 
+// The offset of the first byte at or after pos that is not a blank or a line
+// break; all.size() when there is none.
+std::size_t skip_blanks(std::string_view all, std::size_t pos) {
+    while (pos < all.size() &&
+           (all[pos] == '\n' || all[pos] == '\r' || all[pos] == ' ' || all[pos] == '\t')) {
+        ++pos;
+    }
+    return pos;
+}
+
+// Where the line holding the byte at text starts: after the last line break
+// in [from, text), or at from.
+std::size_t line_start(std::string_view all, std::size_t from, std::size_t text) {
+    const std::size_t brk = all.substr(from, text - from).find_last_of("\r\n");
+    return brk == std::string_view::npos ? from : from + brk + 1;
+}
+
 } // namespace
 
-IniDocument IniDocument::parse(std::string_view bytes) {
+IniDocument IniDocument::parse(std::string bytes) {
     IniDocument doc;
     const Detected detected = detect(bytes);
     doc.m_encoding = detected.encoding;
-    doc.m_bom = detected.bom;
-    const std::string_view body = bytes.substr(doc.m_bom.size());
-
-    std::optional<std::string> first_ending;
-    std::string text;
-    std::size_t line_start = 0;
-    std::size_t pos = 0;
-    while (pos < body.size()) {
-        const Decoded decoded = decode_one(doc.m_encoding, body, pos);
-        if (decoded.code_point != U'\r' && decoded.code_point != U'\n') {
-            append_utf8(decoded.code_point, text);
-            pos += decoded.length;
-            continue;
-        }
-        const std::size_t content_end = pos;
-        std::size_t end = pos + decoded.length;
-        std::string ending = decoded.code_point == U'\n' ? "\n" : "\r";
-        if (decoded.code_point == U'\r' && end < body.size()) {
-            const Decoded next = decode_one(doc.m_encoding, body, end);
-            if (next.code_point == U'\n') {
-                end += next.length;
-                ending = "\r\n";
-            }
-        }
-        if (!first_ending) {
-            first_ending = ending;
-        }
-        doc.m_lines.push_back(classify(std::string(body.substr(line_start, end - line_start)), text,
-                                       content_end - line_start));
-        text.clear();
-        line_start = pos = end;
-    }
-    if (line_start < body.size()) {
-        const std::size_t size = body.size() - line_start;
-        doc.m_lines.push_back(classify(std::string(body.substr(line_start)), text, size));
-    }
-    if (first_ending) {
-        doc.m_line_ending = *first_ending;
-    }
+    doc.m_body = detected.bom.size();
+    doc.m_plain =
+        detected.encoding == Encoding::Utf8 &&
+        (detected.bom.empty() || is_valid_utf8(std::string_view(bytes).substr(doc.m_body)));
+    doc.m_bytes = std::move(bytes);
     return doc;
 }
 
-IniDocument::Line IniDocument::classify(std::string raw, std::string_view text,
-                                        std::size_t content_size) {
-    Line line;
-    line.has_ending = content_size < raw.size();
-    line.content_size = content_size;
-    line.raw = std::move(raw);
-    const std::size_t first = text.find_first_not_of(" \t");
-    line.blank = first == std::string_view::npos;
-    if (line.blank) {
-        return line;
+std::optional<IniDocument::RawLine> IniDocument::next_line(std::size_t pos) const {
+    const std::string_view all = m_bytes;
+    if (pos >= all.size()) {
+        return std::nullopt;
     }
-    if (text[first] == '[') {
-        const std::size_t close = text.rfind(']');
-        if (close != std::string_view::npos && close > first) {
-            line.kind = Kind::Header;
-            line.name = trim_blanks(text.substr(first + 1, close - first - 1));
+    // Line breaks are ASCII: single bytes in UTF-8 and Windows-1252, which
+    // never occur inside another character there, and whole units in UTF-16.
+    const std::size_t unit = m_encoding == Encoding::Utf16Le ? 2 : 1;
+    auto is = [&](std::size_t at, char c) {
+        return at + unit <= all.size() && all[at] == c && (unit == 1 || all[at + 1] == '\0');
+    };
+    std::size_t at = pos;
+    if (unit == 1) {
+        while (at < all.size() && all[at] != '\n' && all[at] != '\r') {
+            ++at;
         }
-        return line;
+    } else {
+        while (at < all.size() && !is(at, '\r') && !is(at, '\n')) {
+            at += unit;
+        }
+        at = std::min(at, all.size());
     }
-    if (text[first] == ';') {
-        line.kind = Kind::Comment;
-        return line;
-    }
-    const std::size_t equals = text.find('=');
-    if (equals != std::string_view::npos) {
-        line.kind = Kind::Key;
-        line.name = trim_blanks(text.substr(0, equals));
-        line.value = unquote(trim_blanks(text.substr(equals + 1)));
+    RawLine line{pos, at, at};
+    if (at < all.size()) {
+        line.end = at + unit;
+        if (is(at, '\r') && is(line.end, '\n')) {
+            line.end += unit;
+        }
     }
     return line;
 }
 
-std::vector<IniDocument::Span> IniDocument::sections() const {
-    std::vector<Span> spans;
-    Span current{std::string::npos, 0, 0};
-    for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        if (m_lines[i].kind == Kind::Header) {
-            current.end = i;
-            spans.push_back(current);
-            current = Span{i, i, 0};
-        }
+std::string_view IniDocument::text_of(const RawLine& line, std::string& buffer) const {
+    const std::string_view raw =
+        std::string_view(m_bytes).substr(line.begin, line.content_end - line.begin);
+    if (m_plain) {
+        return until_nul(raw);
     }
-    current.end = m_lines.size();
-    spans.push_back(current);
-    return spans;
+    buffer.clear();
+    for (std::size_t pos = 0; pos < raw.size();) {
+        const Decoded decoded = decode_one(m_encoding, raw, pos);
+        if (decoded.code_point == U'\0') {
+            break;
+        }
+        append_utf8(decoded.code_point, buffer);
+        pos += decoded.length;
+    }
+    return buffer;
 }
 
-bool IniDocument::span_has_name(const Span& span, std::string_view name) const {
-    name = trim_blanks(name);
-    if (span.header == std::string::npos) {
-        return name.empty();
+IniDocument::Parsed IniDocument::meaning_of(std::string_view text) {
+    Parsed parsed;
+    std::size_t first = 0;
+    while (first < text.size() && is_blank(text[first])) {
+        ++first;
     }
-    return equal_ascii_nocase(m_lines[span.header].name, name);
+    if (first == text.size()) {
+        parsed.blank = true;
+        return parsed;
+    }
+    if (text[first] == '[') {
+        const std::size_t close = text.rfind(']');
+        if (close != std::string_view::npos && close > first) {
+            parsed.kind = Kind::Header;
+            parsed.name = trim_blanks(text.substr(first + 1, close - first - 1));
+        }
+        return parsed;
+    }
+    if (text[first] == ';') {
+        parsed.kind = Kind::Comment;
+        return parsed;
+    }
+    const std::size_t equals = text.find('=');
+    if (equals != std::string_view::npos) {
+        parsed.kind = Kind::Key;
+        parsed.name = trim_blanks(text.substr(0, equals));
+        parsed.value = unquote(trim_blanks(text.substr(equals + 1)));
+    }
+    return parsed;
 }
 
-std::optional<IniDocument::Span> IniDocument::first_section(std::string_view name) const {
-    for (const Span& span : sections()) {
-        if (span_has_name(span, name)) {
-            return span;
+template <typename Visit> void IniDocument::scan(Visit visit) const {
+    const std::string_view all = m_bytes;
+    std::string buffer;
+    std::size_t pos = m_body;
+    while (pos < all.size()) {
+        if (m_encoding != Encoding::Utf16Le) {
+            // Blank lines mean nothing: pass over them a byte at a time, not a
+            // line at a time, so that a file of empty lines costs no more than
+            // any other file of its size.
+            const std::size_t text = skip_blanks(all, pos);
+            if (text == all.size()) {
+                return;
+            }
+            pos = std::max(pos, line_start(all, pos, text));
         }
+        const RawLine line = *next_line(pos);
+        const Parsed parsed = meaning_of(text_of(line, buffer));
+        if ((parsed.kind == Kind::Header || parsed.kind == Kind::Key) && !visit(line, parsed)) {
+            return;
+        }
+        pos = line.end;
     }
-    return std::nullopt;
+}
+
+template <typename Visit>
+std::optional<std::size_t> IniDocument::scan_section(std::string_view section, Visit visit) const {
+    section = trim_blanks(section);
+    // The lines before the first header form the section named by the empty
+    // text, which is therefore always the first of that name.
+    std::optional<std::size_t> header_end;
+    if (section.empty()) {
+        header_end = m_body;
+    }
+    scan([&](const RawLine& line, const Parsed& parsed) {
+        if (parsed.kind == Kind::Header) {
+            if (header_end) {
+                return false;
+            }
+            if (equal_ascii_nocase(parsed.name, section)) {
+                header_end = line.end;
+            }
+            return true;
+        }
+        return !header_end || visit(line, parsed);
+    });
+    return header_end;
 }
 
 std::optional<std::string> IniDocument::find_value(std::string_view section,
                                                    std::string_view key) const {
-    const auto span = first_section(section);
-    if (!span) {
-        return std::nullopt;
-    }
     key = trim_blanks(key);
-    for (std::size_t i = span->begin; i < span->end; ++i) {
-        if (m_lines[i].kind == Kind::Key && equal_ascii_nocase(m_lines[i].name, key)) {
-            return m_lines[i].value;
+    std::optional<std::string> value;
+    scan_section(section, [&](const RawLine&, const Parsed& parsed) {
+        if (parsed.kind == Kind::Key && equal_ascii_nocase(parsed.name, key)) {
+            value = std::string(parsed.value);
+            return false;
         }
-    }
-    return std::nullopt;
+        return true;
+    });
+    return value;
 }
 
 std::optional<std::vector<std::string>> IniDocument::key_names(std::string_view section) const {
-    const auto span = first_section(section);
-    if (!span) {
-        return std::nullopt;
-    }
     std::vector<std::string> names;
-    for (std::size_t i = span->begin; i < span->end; ++i) {
-        if (m_lines[i].kind == Kind::Key) {
-            names.push_back(m_lines[i].name);
+    const auto found = scan_section(section, [&](const RawLine&, const Parsed& parsed) {
+        if (parsed.kind == Kind::Key) {
+            names.emplace_back(parsed.name);
         }
+        return true;
+    });
+    if (!found) {
+        return std::nullopt;
     }
     return names;
 }
 
 std::vector<std::string> IniDocument::section_names() const {
     std::vector<std::string> names;
-    for (const Line& line : m_lines) {
-        if (line.kind == Kind::Header) {
-            names.push_back(line.name);
+    scan([&](const RawLine&, const Parsed& parsed) {
+        if (parsed.kind == Kind::Header) {
+            names.emplace_back(parsed.name);
         }
-    }
+        return true;
+    });
     return names;
 }
 
@@ -183,119 +231,180 @@ std::optional<std::string> IniDocument::encoded(std::string_view text) const {
     return out;
 }
 
+bool IniDocument::last_line_blank() const {
+    std::size_t start = m_body;
+    if (m_encoding != Encoding::Utf16Le) {
+        // The last line starts after the last line break but the one that
+        // may end it.
+        std::string_view body = std::string_view(m_bytes).substr(m_body);
+        if (body.ends_with('\n')) {
+            body.remove_suffix(1);
+        }
+        if (body.ends_with('\r')) {
+            body.remove_suffix(1);
+        }
+        start = line_start(m_bytes, m_body, m_body + body.size());
+    }
+    std::optional<RawLine> last;
+    for (auto line = next_line(start); line; line = next_line(line->end)) {
+        last = line;
+    }
+    std::string buffer;
+    return !last || meaning_of(text_of(*last, buffer)).blank;
+}
+
+std::string IniDocument::line_ending() const {
+    for (auto line = next_line(m_body); line; line = next_line(line->end)) {
+        if (line->end > line->content_end) {
+            const std::size_t units = m_encoding == Encoding::Utf16Le ? 2 : 1;
+            if (line->end - line->content_end > units) {
+                return "\r\n";
+            }
+            return m_bytes[line->content_end] == '\r' ? "\r" : "\n";
+        }
+    }
+    return "\n";
+}
+
 bool IniDocument::insert_lines(std::size_t at, const std::vector<std::string>& texts) {
-    const std::string ending = *encoded(m_line_ending);
-    std::vector<Line> lines;
+    const std::string ending = *encoded(line_ending());
+    std::string block;
     for (const std::string& text : texts) {
         const auto content = encoded(text);
         if (!content) {
             return false;
         }
-        lines.push_back(classify(*content + ending, text, content->size()));
+        block += *content + ending;
     }
-    if (at > 0 && !m_lines[at - 1].has_ending) {
-        Line& previous = m_lines[at - 1];
+    const std::string_view body = std::string_view(m_bytes).substr(m_body);
+    // In UTF-16 a break counts only on a character boundary.
+    const bool odd = m_encoding == Encoding::Utf16Le && body.size() % 2 != 0;
+    const bool last_line_open =
+        !body.empty() &&
+        (odd || (!body.ends_with(*encoded("\n")) && !body.ends_with(*encoded("\r"))));
+    if (at == m_bytes.size() && last_line_open) {
         // A UTF-16 file can end in half a character, which reads as U+FFFD.
         // Written out whole, it reads the same and the ending that follows
         // stays on a character boundary.
-        if (m_encoding == Encoding::Utf16Le && previous.raw.size() % 2 != 0) {
-            previous.raw.pop_back();
-            previous.raw += *encoded("\xEF\xBF\xBD");
-            previous.content_size = previous.raw.size();
+        if (odd) {
+            m_bytes.pop_back();
+            m_bytes += *encoded("\xEF\xBF\xBD");
         }
-        previous.raw += ending;
-        previous.has_ending = true;
+        m_bytes += ending;
+        at = m_bytes.size();
     }
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), lines.begin(), lines.end());
+    m_bytes.insert(at, block);
     return true;
+}
+
+void IniDocument::remove_ranges(const std::vector<std::pair<std::size_t, std::size_t>>& ranges) {
+    if (ranges.empty()) {
+        return;
+    }
+    std::string kept;
+    kept.reserve(m_bytes.size());
+    std::size_t from = 0;
+    for (const auto& [begin, end] : ranges) {
+        kept.append(m_bytes, from, begin - from);
+        from = end;
+    }
+    kept.append(m_bytes, from);
+    m_bytes = std::move(kept);
 }
 
 bool IniDocument::set_value(std::string_view section, std::string_view key,
                             std::string_view value) {
     key = trim_blanks(key);
     const std::string written = value_for_writing(value);
-    const auto span = first_section(section);
-    if (!span) {
+    std::optional<RawLine> match;
+    std::string match_name;
+    bool unchanged = false;
+    std::optional<std::size_t> after_last_key;
+    const auto header_end = scan_section(section, [&](const RawLine& line, const Parsed& parsed) {
+        if (parsed.kind != Kind::Key) {
+            return true;
+        }
+        if (equal_ascii_nocase(parsed.name, key)) {
+            match = line;
+            match_name = parsed.name;
+            unchanged = parsed.value == value;
+            return false;
+        }
+        after_last_key = line.end;
+        return true;
+    });
+    if (!header_end) {
         std::vector<std::string> texts;
-        if (!m_lines.empty() && !m_lines.back().blank) {
+        if (!last_line_blank()) {
             texts.emplace_back();
         }
         texts.push_back("[" + std::string(trim_blanks(section)) + "]");
         texts.push_back(std::string(key) + "=" + written);
-        return insert_lines(m_lines.size(), texts);
+        return insert_lines(m_bytes.size(), texts);
     }
-    std::size_t last_key = std::string::npos;
-    for (std::size_t i = span->begin; i < span->end; ++i) {
-        Line& line = m_lines[i];
-        if (line.kind != Kind::Key) {
-            continue;
-        }
-        if (equal_ascii_nocase(line.name, key)) {
-            if (line.value == value) {
-                return true;
-            }
-            const auto content = encoded(line.name + "=" + written);
-            if (!content) {
-                return false;
-            }
-            line.raw = *content + line.raw.substr(line.content_size);
-            line.content_size = content->size();
-            line.value = value;
+    if (match) {
+        if (unchanged) {
             return true;
         }
-        last_key = i;
+        const auto content = encoded(match_name + "=" + written);
+        if (!content) {
+            return false;
+        }
+        m_bytes.replace(match->begin, match->content_end - match->begin, *content);
+        return true;
     }
     // A section without keys gets the key right after its header; the lines
     // before the first header have none, so there it goes to the top.
-    std::size_t at = 0;
-    if (last_key != std::string::npos) {
-        at = last_key + 1;
-    } else if (span->header != std::string::npos) {
-        at = span->header + 1;
-    }
-    return insert_lines(at, {std::string(key) + "=" + written});
+    return insert_lines(after_last_key.value_or(*header_end), {std::string(key) + "=" + written});
 }
 
 void IniDocument::remove_key(std::string_view section, std::string_view key) {
-    const auto span = first_section(section);
-    if (!span) {
-        return;
-    }
     key = trim_blanks(key);
-    for (std::size_t i = span->end; i-- > span->begin;) {
-        if (m_lines[i].kind == Kind::Key && equal_ascii_nocase(m_lines[i].name, key)) {
-            m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(i));
+    std::vector<std::pair<std::size_t, std::size_t>> lines;
+    scan_section(section, [&](const RawLine& line, const Parsed& parsed) {
+        if (parsed.kind == Kind::Key && equal_ascii_nocase(parsed.name, key)) {
+            lines.emplace_back(line.begin, line.end);
         }
-    }
+        return true;
+    });
+    remove_ranges(lines);
 }
 
 void IniDocument::remove_section(std::string_view section) {
-    const std::vector<Span> spans = sections();
-    for (auto span = spans.rbegin(); span != spans.rend(); ++span) {
-        if (span_has_name(*span, section)) {
-            m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(span->begin),
-                          m_lines.begin() + static_cast<std::ptrdiff_t>(span->end));
-        }
+    section = trim_blanks(section);
+    std::vector<std::pair<std::size_t, std::size_t>> sections;
+    std::optional<std::size_t> start;
+    if (section.empty()) {
+        start = m_body;
     }
+    scan([&](const RawLine& line, const Parsed& parsed) {
+        if (parsed.kind == Kind::Header) {
+            if (start) {
+                sections.emplace_back(*start, line.begin);
+                start.reset();
+            }
+            if (equal_ascii_nocase(parsed.name, section)) {
+                start = line.begin;
+            }
+        }
+        return true;
+    });
+    if (start) {
+        sections.emplace_back(*start, m_bytes.size());
+    }
+    remove_ranges(sections);
 }
 
 bool IniDocument::decodes_alike(std::string_view bytes) const {
     const Detected detected = detect(bytes);
-    if (detected.encoding == m_encoding && detected.bom == m_bom) {
+    if (detected.encoding == m_encoding &&
+        detected.bom == std::string_view(m_bytes).substr(0, m_body)) {
         return true;
     }
     // Windows-1252 and UTF-8 agree on ASCII.
     return m_encoding == Encoding::Windows1252 && detected.encoding == Encoding::Utf8 &&
            detected.bom.empty() &&
            std::ranges::all_of(bytes, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-std::string IniDocument::bytes() const {
-    std::string out = m_bom;
-    for (const Line& line : m_lines) {
-        out += line.raw;
-    }
-    return out;
 }
 
 bool breaks_structure(std::string_view section, std::string_view key, std::string_view value) {

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// An INI file held as its lines, each with its original bytes, so that an edit
-// rewrites only the lines it changes. Parsing and editing only; no file access.
+// An INI file held as its bytes. Every call scans the lines it needs, in time
+// linear in the file's size and with no table of lines, and stops as soon as
+// it has its answer; an edit copies the bytes around the lines it changes, so
+// every other line keeps its bytes. Parsing and editing only; no file access.
 //
 // Format, as settings files written on Windows expect it:
-// - Lines end at CRLF, LF or a lone CR. Blanks are spaces and tabs.
+// - Lines end at CRLF, LF or a lone CR. Blanks are spaces and tabs. A NUL
+//   ends a line's text: what follows it on that line is not read, so no name
+//   ever holds a NUL.
 // - A header is a line whose first non-blank character is '[' and that has a
 //   ']' after it; the name lies between the '[' and the last ']', trimmed.
 //   A '[' line without ']' is neither a header nor a key.
@@ -22,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "text.hpp"
@@ -32,7 +37,7 @@ class IniDocument {
 public:
     // Detects the encoding (UTF-8 or UTF-16 LE byte-order mark, else UTF-8 when
     // the bytes are valid UTF-8, else Windows-1252) and splits the lines.
-    static IniDocument parse(std::string_view bytes);
+    static IniDocument parse(std::string bytes);
 
     // Lookups; names are UTF-8 and compared as the format says.
     [[nodiscard]] std::optional<std::string> find_value(std::string_view section,
@@ -52,7 +57,9 @@ public:
     // Removes every section of that name, each from its header to the next one.
     void remove_section(std::string_view section);
 
-    [[nodiscard]] std::string bytes() const;
+    [[nodiscard]] const std::string& bytes() const { return m_bytes; }
+    // The bytes, moved out; the document is empty afterwards.
+    [[nodiscard]] std::string release_bytes() { return std::move(m_bytes); }
     // True when bytes, parsed anew, would be decoded as this document is. The
     // encoding is detected from the bytes, so an edit can change it: a
     // Windows-1252 file that loses its last byte that is not UTF-8, or a file
@@ -63,35 +70,46 @@ public:
 private:
     enum class Kind { Other, Comment, Header, Key };
 
-    struct Line {
-        std::string raw;              // the line's bytes in the file, line ending included
-        std::size_t content_size = 0; // bytes of raw before the line ending
-        Kind kind = Kind::Other;
-        std::string name; // section or key name, trimmed, UTF-8
-        std::string value;
-        bool has_ending = false;
-        bool blank = false;
-    };
-
-    // A section as a range of lines [begin, end); header is the header line's
-    // index, or npos for the lines before the first header.
-    struct Span {
-        std::size_t header;
+    // A line as offsets into m_bytes: its text [begin, content_end), its
+    // ending up to end.
+    struct RawLine {
         std::size_t begin;
+        std::size_t content_end;
         std::size_t end;
     };
 
-    static Line classify(std::string raw, std::string_view text, std::size_t content_size);
-    [[nodiscard]] std::vector<Span> sections() const;
-    [[nodiscard]] std::optional<Span> first_section(std::string_view name) const;
-    [[nodiscard]] bool span_has_name(const Span& span, std::string_view name) const;
+    // A line's meaning; name and value view the line's decoded text.
+    struct Parsed {
+        Kind kind = Kind::Other;
+        std::string_view name;
+        std::string_view value;
+        bool blank = false;
+    };
+
+    static Parsed meaning_of(std::string_view text);
+    // Calls visit(line, parsed) for each header and key line in order until
+    // it returns false.
+    template <typename Visit> void scan(Visit visit) const;
+    // Calls visit for each line of the first section of that name after its
+    // header, until it returns false. Returns where that section's header line
+    // ends (where its lines start), or nullopt when there is no such section.
+    template <typename Visit>
+    std::optional<std::size_t> scan_section(std::string_view section, Visit visit) const;
+    // True for an empty file and for one whose last line is blank.
+    [[nodiscard]] bool last_line_blank() const;
+    // The file's first line ending, decoded; LF for a file without one.
+    [[nodiscard]] std::string line_ending() const;
+    [[nodiscard]] std::optional<RawLine> next_line(std::size_t pos) const;
+    [[nodiscard]] std::string_view text_of(const RawLine& line, std::string& buffer) const;
     [[nodiscard]] std::optional<std::string> encoded(std::string_view text) const;
+    // Keeps only the bytes outside the given ranges, which are in file order.
+    void remove_ranges(const std::vector<std::pair<std::size_t, std::size_t>>& ranges);
     bool insert_lines(std::size_t at, const std::vector<std::string>& texts);
 
+    std::string m_bytes;
+    std::size_t m_body = 0; // where the text starts, after the byte-order mark
     Encoding m_encoding = Encoding::Utf8;
-    std::string m_bom;
-    std::string m_line_ending = "\n"; // decoded, UTF-8
-    std::vector<Line> m_lines;
+    bool m_plain = true; // valid UTF-8: lines are read in place, not decoded
 };
 
 // True when writing this section, key or value would change the file's

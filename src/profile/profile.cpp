@@ -74,7 +74,7 @@ std::int32_t get_private_profile_string(const OptionalText& section, const Optio
     if (!bytes) {
         return copy_value(fallback_text, buffer);
     }
-    const IniDocument document = IniDocument::parse(*bytes);
+    const IniDocument document = IniDocument::parse(std::move(*bytes));
     const auto section_name = argument(section);
     const auto key_name = argument(key);
     if (!section_name) {
@@ -100,29 +100,29 @@ std::int32_t write_private_profile_string(const OptionalText& section, const Opt
     } else if (key_name && text && breaks_structure(*section_name, *key_name, *text)) {
         error = EINVAL;
     } else {
-        error = update_settings_file(std::string(until_nul(*path)), [&](const std::optional<
-                                                                        std::string>& current) {
-            const std::string before = current.value_or("");
-            IniDocument document = IniDocument::parse(before);
-            if (!key_name) {
-                document.remove_section(*section_name);
-            } else if (!text) {
-                document.remove_key(*section_name, *key_name);
-            } else if (!document.set_value(*section_name, *key_name, *text)) {
-                return EditResult{EditResult::Action::Refuse, {}, EILSEQ, {}};
-            }
-            std::string after = document.bytes();
-            if (after == before) {
-                return EditResult{};
-            }
-            // Read in another encoding, every other line would change.
-            if (!document.decodes_alike(after)) {
-                return EditResult{EditResult::Action::Refuse, {}, EILSEQ, {}};
-            }
-            std::string blank;
-            encode(document.encoding(), " ", blank);
-            return EditResult{EditResult::Action::Replace, std::move(after), 0, std::move(blank)};
-        });
+        error = update_settings_file(
+            std::string(until_nul(*path)), [&](const std::optional<std::string>& current) {
+                IniDocument document = IniDocument::parse(current.value_or(""));
+                if (!key_name) {
+                    document.remove_section(*section_name);
+                } else if (!text) {
+                    document.remove_key(*section_name, *key_name);
+                } else if (!document.set_value(*section_name, *key_name, *text)) {
+                    return EditResult{EditResult::Action::Refuse, {}, EILSEQ, {}};
+                }
+                if (document.bytes() ==
+                    (current ? std::string_view(*current) : std::string_view())) {
+                    return EditResult{};
+                }
+                // Read in another encoding, every other line would change.
+                if (!document.decodes_alike(document.bytes())) {
+                    return EditResult{EditResult::Action::Refuse, {}, EILSEQ, {}};
+                }
+                std::string blank;
+                encode(document.encoding(), " ", blank);
+                return EditResult{EditResult::Action::Replace, document.release_bytes(), 0,
+                                  std::move(blank)};
+            });
     }
     t_last_write_error = error;
     return error == 0 ? 1 : 0;

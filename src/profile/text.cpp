@@ -177,6 +177,11 @@ void append_utf8(char32_t code_point, std::string& out) {
 
 bool is_valid_utf8(std::string_view bytes) {
     for (std::size_t pos = 0; pos < bytes.size();) {
+        // Settings files are mostly ASCII: pass over it without decoding.
+        if (static_cast<unsigned char>(bytes[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
         const Decoded decoded = decode_utf8(bytes, pos);
         if (!decoded.valid) {
             return false;

@@ -17,6 +17,7 @@
 
 #include "inifile/cinifile.hpp"
 #include "profile/profile.hpp"
+#include "profile/text.hpp"
 
 namespace {
 
@@ -133,6 +134,14 @@ int main(int argc, char** argv) {
     const std::string command = args[next];
     const std::vector<std::string> operands(args.begin() + static_cast<std::ptrdiff_t>(next) + 1,
                                             args.end());
+    // Stored as it is, such an argument would turn into replacement
+    // characters: a text that nobody can type.
+    for (const std::string& operand : operands) {
+        if (!corvalen::profile::is_valid_utf8(operand)) {
+            return usage_error("'" + corvalen::profile::repair_utf8(operand) +
+                               "' is not valid UTF-8; set the terminal to UTF-8");
+        }
+    }
     const std::string file = path.value_or(default_settings_path());
     if (file.empty()) {
         return usage_error("--file needs a path");

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
+#include "profile/file_access.hpp"
 #include "profile/ini_document.hpp"
 
 namespace {
@@ -199,6 +200,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
 
+    // A write that succeeds leaves a file that reads, never one that counts
+    // as missing.
+    FUZZ_CHECK(corvalen::profile::read_settings_file(scratch.path()).has_value());
     const IniDocument after = IniDocument::parse(written);
     FUZZ_CHECK(after.bytes() == written);
     if (operation == Operation::Write) {

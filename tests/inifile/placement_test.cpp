@@ -102,6 +102,13 @@ TEST_F(PlacementTest, SaveWritesByWindowState) {
     EXPECT_EQ(read_bytes(path),
               "[Window]\nMaximised=0\nLeft=1200\nTop=900\nWidth=9000\nHeight=6000\n")
         << "five keys in order";
+
+    // Plain digits at every magnitude, so that loading reads them back.
+    window.left = 100000;
+    window.width = 123456789;
+    ini.SaveFormPosition(window);
+    EXPECT_EQ(read_bytes(path),
+              "[Window]\nMaximised=0\nLeft=100000\nTop=900\nWidth=123456789\nHeight=6000\n");
 }
 
 TEST_F(PlacementTest, SaveStopsAtAMissingOperation) {

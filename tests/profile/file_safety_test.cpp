@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -140,6 +141,80 @@ TEST(FileSafety, PathsThatAreNotSettingsFiles) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
     EXPECT_EQ(std::filesystem::file_size(big), profile::kMaxFileSize + 8);
 }
+
+// Past the size limit a file reads as missing, every setting as its default
+// (an empty exit password): no write may take it there, and an oversized file
+// can be repaired by deleting.
+TEST(FileSafety, NoWriteTakesTheFilePastTheSizeLimit) {
+    TempDir dir;
+    const std::string path = dir.file("s.ini");
+    const std::string head = "[Options]\nPassword=secret\n[Notes]\n";
+    const std::string full =
+        head + "n=" + std::string(profile::kMaxFileSize - head.size() - 8, 'x');
+    const std::string over = full + std::string(64, 'x');
+    struct Case {
+        const char* name;
+        const std::string& before;
+        OptionalText section;
+        OptionalText key;
+        OptionalText value;
+        std::optional<std::string> after; // nullopt: refused, file unchanged
+    };
+    const Case cases[] = {
+        {"a key that passes the limit", full, "Notes", "more", std::string(40, 'y'), std::nullopt},
+        {"a change that keeps an oversized file's size", over, "Options", "Password", "terces",
+         std::nullopt},
+        {"deleting a key of an oversized file", over, "Notes", "n", std::nullopt, head},
+        {"deleting a section of an oversized file", over, "Notes", std::nullopt, std::nullopt,
+         "[Options]\nPassword=secret\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_bytes(path, c.before);
+        const std::int32_t result = write_private_profile_string(c.section, c.key, c.value, path);
+        EXPECT_EQ(result, c.after ? 1 : 0);
+        if (!c.after) {
+            EXPECT_EQ(profile::last_write_error(), EFBIG);
+        }
+        EXPECT_TRUE(read_bytes(path) == c.after.value_or(c.before));
+    }
+    EXPECT_EQ(profile_read("Options", "Password", "", path), "secret") << "repaired";
+}
+
+#if !defined(__SANITIZE_ADDRESS__) // ASan reserves far more address space
+// Reads cost memory and time by the file's size, whatever its shape: the
+// start-up reads of files just under the limit run within 256 MB of address
+// space.
+TEST(FileSafety, LargeFilesReadInBoundedMemory) {
+    TempDir dir;
+    const std::string path = dir.file("s.ini");
+    const std::size_t size = profile::kMaxFileSize - 16;
+    std::string tiny_sections;
+    while (tiny_sections.size() + 8 < size) {
+        tiny_sections += "[s" + std::to_string(tiny_sections.size() % 10) + "]\n";
+    }
+    for (const std::string& bytes :
+         {std::string(size, '\n'), "k=" + std::string(size, 'v'), tiny_sections}) {
+        write_bytes(path, bytes);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const rlimit limit{256UL << 20, 256UL << 20};
+            ::setrlimit(RLIMIT_AS, &limit);
+            bool defaults =
+                profile_read("Options", "Homepage", "about:blank", path) == "about:blank";
+            defaults = profile_read("Options", "Password", "", path).empty() && defaults;
+            for (const char* key : {"BackEnabled", "ForwardEnabled", "StopEnabled",
+                                    "RefreshEnabled", "HomeEnabled"}) {
+                defaults = profile_read("Toolbar", key, "1", path) == "1" && defaults;
+            }
+            ::_exit(defaults ? 0 : 1);
+        }
+        int status = -1;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << bytes.substr(0, 8);
+    }
+}
+#endif
 
 // Writers add keys and remove ones of their own at the same time; each
 // rewrite must start from the file the last writer left.

@@ -36,6 +36,14 @@ TEST(ListForm, NamesEachFollowedByNulAndASecondNul) {
     EXPECT_EQ(sections.buffer.substr(0, 10), U"Pos\0Käse\0\0"s);
 }
 
+TEST(ListForm, NoNameHoldsANul) {
+    TempDir dir;
+    const std::string path = dir.file("s.ini");
+    write_bytes(path, "[Pos]\nLeft=1\na\0b=2\nTop=3\n[x\0y]\n[Q]\n"s);
+    EXPECT_EQ(list_keys(path, "Pos", 8192).buffer.substr(0, 10), U"Left\0Top\0\0"s);
+    EXPECT_EQ(list_keys(path, std::nullopt, 8192).buffer.substr(0, 7), U"Pos\0Q\0\0"s);
+}
+
 TEST(ListForm, EmptyKeyListsGiveTheDefault) {
     TempDir dir;
     const std::string path = dir.file("s.ini");

@@ -63,6 +63,9 @@ const ReadCase kReadCases[] = {
     {"UTF-8 names and values", "[Zaal]\nnaam=één\n", "zaal", "NAAM", "d", "één"},
     {"non-ASCII letters compare exactly", "[Zaal]\nnaam=één\n", "ZAAL", "naam", "d", "één"},
     {"UTF-8 letter case is not folded", "[Ä]\nk=1\n", "ä", "k", "d", "d"},
+    {"NUL ends a line's text", "[a]\nk=v\0tail\n"s, "a", "k", "d", "v"},
+    {"NUL before the equals: no key", "[a]\nk\0=v\n"s, "a", "k", "d", "d"},
+    {"NUL in a header: no header", "[a]\nk=1\n[b\0]\nj=2\n"s, "a", "j", "d", "2"},
 };
 
 class ReadRules : public ::testing::TestWithParam<ReadCase> {};

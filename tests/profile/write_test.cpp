@@ -90,6 +90,13 @@ const WriteCase kWriteCases[] = {
     {"equals in key refused", "[a]\n", "a", "k=j", "v", 0, "[a]\n"},
     {"key starting with bracket refused", "[a]\n", "a", " [k", "v", 0, "[a]\n"},
     {"key starting with semicolon refused", "[a]\n", "a", ";k", "v", 0, "[a]\n"},
+    {"lines with a NUL keep their bytes", "[a]\nx=1\0junk\nk=1\n"s, "a", "k", "2", 1,
+     "[a]\nx=1\0junk\nk=2\n"s},
+    {"UTF-16 bytes of a line break off a character boundary are no break",
+     "\xff\xfe[\0a\0]\0\x01\n\0"s, "a", "j", "w", 1,
+     "\xff\xfe[\0a\0]\0\x01\n\xfd\xff\n\0j\0=\0w\0\n\0"s},
+    {"a rewritten line loses what followed its NUL", "[a]\nk=1\0junk\n"s, "a", "k", "2", 1,
+     "[a]\nk=2\n"},
 };
 
 class WriteRules : public ::testing::TestWithParam<WriteCase> {};

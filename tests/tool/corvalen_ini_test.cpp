@@ -110,6 +110,12 @@ TEST_F(ToolTest, UsageErrorsExitWith2) {
         EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
         EXPECT_FALSE(result.err.empty());
     }
+    // Text from a terminal that is not set to UTF-8 would be stored as
+    // characters that nobody can type.
+    const ToolRun latin1 = ini({"set", "Options", "Password", "gr\xfc\xdf"});
+    EXPECT_EQ(latin1.status, 2);
+    EXPECT_NE(latin1.err.find("UTF-8"), std::string::npos) << latin1.err;
+    EXPECT_FALSE(std::filesystem::exists(path));
     const ToolRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Usage: corvalen-ini"), std::string::npos);
