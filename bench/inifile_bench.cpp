@@ -52,6 +52,18 @@ constexpr Read kStartupReads[] = {
     {"Toolbar", "HomeEnabled"},
 };
 
+// What Form_Load does with the settings file.
+void startup_reads(const fs::path& path) {
+    cInifile ini;
+    ini.Path(path.string());
+    for (const Read& read : kStartupReads) {
+        ini.Section(read.section);
+        ini.Key(read.key);
+        ini.Default("");
+        benchmark::DoNotOptimize(ini.Value());
+    }
+}
+
 void BM_Read(benchmark::State& state) {
     const fs::path path = make_settings(static_cast<int>(state.range(0)));
     cInifile ini;
@@ -70,14 +82,7 @@ BENCHMARK(BM_Read)->Arg(7)->Arg(100)->Arg(1000)->Arg(10000)->Complexity();
 void BM_StartupReads(benchmark::State& state) {
     const fs::path path = make_settings(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        cInifile ini;
-        ini.Path(path.string());
-        for (const Read& read : kStartupReads) {
-            ini.Section(read.section);
-            ini.Key(read.key);
-            ini.Default("");
-            benchmark::DoNotOptimize(ini.Value());
-        }
+        startup_reads(path);
     }
     fs::remove(path);
 }
@@ -132,14 +137,7 @@ void report_peak_memory(benchmark::State& state) {
 void BM_LargeStartupReads(benchmark::State& state) {
     const fs::path path = make_large(state.range(0));
     for (auto _ : state) {
-        cInifile ini;
-        ini.Path(path.string());
-        for (const Read& read : kStartupReads) {
-            ini.Section(read.section);
-            ini.Key(read.key);
-            ini.Default("");
-            benchmark::DoNotOptimize(ini.Value());
-        }
+        startup_reads(path);
     }
     state.SetComplexityN(static_cast<std::int64_t>(fs::file_size(path)));
     report_peak_memory(state);
