@@ -24,21 +24,32 @@ Detected detect(std::string_view bytes) {
     return {is_valid_utf8(bytes) ? Encoding::Utf8 : Encoding::Windows1252, {}};
 }
 
-// The offset of the first byte at or after pos that is not a blank or a line
-// break; all.size() when there is none.
-std::size_t skip_blanks(std::string_view all, std::size_t pos) {
-    while (pos < all.size() &&
-           (all[pos] == '\n' || all[pos] == '\r' || all[pos] == ' ' || all[pos] == '\t')) {
-        ++pos;
-    }
-    return pos;
+// Whether the character of `unit` bytes (1, or 2 in UTF-16) at pos is a
+// blank or a line break; these are ASCII in every encoding read.
+bool blank_at(std::string_view all, std::size_t pos, std::size_t unit) {
+    const char c = all[pos];
+    return (c == '\n' || c == '\r' || c == ' ' || c == '\t') && (unit == 1 || all[pos + 1] == '\0');
 }
 
-// Where the line holding the byte at text starts: after the last line break
-// in [from, text), or at from.
-std::size_t line_start(std::string_view all, std::size_t from, std::size_t text) {
-    const std::size_t brk = all.substr(from, text - from).find_last_of("\r\n");
-    return brk == std::string_view::npos ? from : from + brk + 1;
+// The offset of the first character at or after pos that is not a blank or a
+// line break; all.size() when there is none.
+std::size_t skip_blanks(std::string_view all, std::size_t pos, std::size_t unit) {
+    while (pos + unit <= all.size() && blank_at(all, pos, unit)) {
+        pos += unit;
+    }
+    return std::min(pos, all.size());
+}
+
+// Where the line holding the character at text starts: after the last line
+// break in [from, text), or at from.
+std::size_t line_start(std::string_view all, std::size_t from, std::size_t text, std::size_t unit) {
+    for (std::size_t at = text; at > from; at -= unit) {
+        const char c = all[at - unit];
+        if ((c == '\n' || c == '\r') && (unit == 1 || all[at - 1] == '\0')) {
+            return at;
+        }
+    }
+    return from;
 }
 
 } // namespace
@@ -140,17 +151,16 @@ template <typename Visit> void IniDocument::scan(Visit visit) const {
     const std::string_view all = m_bytes;
     std::string buffer;
     std::size_t pos = m_body;
+    const std::size_t unit = m_encoding == Encoding::Utf16Le ? 2 : 1;
     while (pos < all.size()) {
-        if (m_encoding != Encoding::Utf16Le) {
-            // Blank lines mean nothing: pass over them a byte at a time, not a
-            // line at a time, so that a file of empty lines costs no more than
-            // any other file of its size.
-            const std::size_t text = skip_blanks(all, pos);
-            if (text == all.size()) {
-                return;
-            }
-            pos = std::max(pos, line_start(all, pos, text));
+        // Blank lines mean nothing: pass over them a character at a time, not
+        // a line at a time, so that a file of empty lines costs no more than
+        // any other file of its size.
+        const std::size_t text = skip_blanks(all, pos, unit);
+        if (text == all.size()) {
+            return;
         }
+        pos = line_start(all, pos, text, unit);
         const RawLine line = *next_line(pos);
         const Parsed parsed = meaning_of(text_of(line, buffer));
         if ((parsed.kind == Kind::Header || parsed.kind == Kind::Key) && !visit(line, parsed)) {
@@ -243,7 +253,7 @@ bool IniDocument::last_line_blank() const {
         if (body.ends_with('\r')) {
             body.remove_suffix(1);
         }
-        start = line_start(m_bytes, m_body, m_body + body.size());
+        start = line_start(m_bytes, m_body, m_body + body.size(), 1);
     }
     std::optional<RawLine> last;
     for (auto line = next_line(start); line; line = next_line(line->end)) {
