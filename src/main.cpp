@@ -20,8 +20,8 @@ int main() {
     // Everything is drawn on the CPU: the web view composites without GL (see
     // BrowserControl), so neither GTK nor WebKit's side of this process needs
     // to load a GL driver. On the software GL most terminals end up with,
-    // loading and starting one costs a few hundred milliseconds of start-up
-    // and about 110 MB (bench/RESULTS.md). GTK's renderer is not overwritten,
+    // loading and starting one costs start-up time and memory
+    // (bench/RESULTS.md has the figures). GTK's renderer is not overwritten,
     // so that a terminal with a GPU can still choose a GL one.
     if (std::getenv("GSK_RENDERER") == nullptr) {
         setenv("GSK_RENDERER", "cairo", 1);

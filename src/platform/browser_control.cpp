@@ -263,9 +263,9 @@ BrowserControl::BrowserControl() {
     webkit_settings_set_allow_file_access_from_file_urls(settings, FALSE);
     webkit_settings_set_allow_universal_access_from_file_urls(settings, FALSE);
     // Pages are drawn on the CPU without GL compositing: on the software GL
-    // most terminals have, the compositor only adds start-up time and some
-    // 70 MB to the web process (bench/RESULTS.md). Pages, WebGL included,
-    // render the same.
+    // most terminals have, the compositor only adds start-up time and memory
+    // to the web process (bench/RESULTS.md). Pages, WebGL included, render
+    // the same.
     webkit_settings_set_hardware_acceleration_policy(settings,
                                                      WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
     webkit_network_session_set_tls_errors_policy(webkit_web_view_get_network_session(m_view),
@@ -288,7 +288,7 @@ void BrowserControl::release_freed_memory_later() {
     // A terminal spends most of its time showing a loaded page. Once that has
     // been drawn, the frame buffers GTK's cairo renderer allocated and freed
     // (a few MB each at full screen) go back to the system instead of staying
-    // in this process's heap: about 9 MB at rest (bench/RESULTS.md).
+    // in this process's heap (bench/RESULTS.md).
     m_trim_timer.disconnect();
     m_trim_timer = Glib::signal_timeout().connect_seconds(
         [] {
