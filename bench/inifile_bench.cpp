@@ -128,6 +128,12 @@ fs::path make_large(std::int64_t lines) {
     return path;
 }
 
+// The files of the large-file benchmarks, with their growth fitted.
+void large_files(benchmark::internal::Benchmark* benchmark) {
+    benchmark->Arg(1000)->Arg(100000)->Arg(1000000)->Arg(-1);
+    benchmark->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+}
+
 void report_peak_memory(benchmark::State& state) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -143,13 +149,7 @@ void BM_LargeStartupReads(benchmark::State& state) {
     report_peak_memory(state);
     fs::remove(path);
 }
-BENCHMARK(BM_LargeStartupReads)
-    ->Arg(1000)
-    ->Arg(100000)
-    ->Arg(1000000)
-    ->Arg(-1)
-    ->Unit(benchmark::kMillisecond)
-    ->Complexity(benchmark::oN);
+BENCHMARK(BM_LargeStartupReads)->Apply(large_files);
 
 void BM_LargeDelete(benchmark::State& state) {
     const fs::path path = make_large(state.range(0));
@@ -171,13 +171,7 @@ void BM_LargeDelete(benchmark::State& state) {
     report_peak_memory(state);
     fs::remove(path);
 }
-BENCHMARK(BM_LargeDelete)
-    ->Arg(1000)
-    ->Arg(100000)
-    ->Arg(1000000)
-    ->Arg(-1)
-    ->Unit(benchmark::kMillisecond)
-    ->Complexity(benchmark::oN);
+BENCHMARK(BM_LargeDelete)->Apply(large_files);
 
 } // namespace
 

@@ -24,17 +24,26 @@ Detected detect(std::string_view bytes) {
     return {is_valid_utf8(bytes) ? Encoding::Utf8 : Encoding::Windows1252, {}};
 }
 
-// Whether the character of `unit` bytes (1, or 2 in UTF-16) at pos is a
-// blank or a line break; these are ASCII in every encoding read.
-bool blank_at(std::string_view all, std::size_t pos, std::size_t unit) {
-    const char c = all[pos];
-    return (c == '\n' || c == '\r' || c == ' ' || c == '\t') && (unit == 1 || all[pos + 1] == '\0');
+// The character of `unit` bytes (1, or 2 in UTF-16) at pos when it is ASCII,
+// else '\xff'. Blanks and line breaks are ASCII in every encoding read: single
+// bytes in UTF-8 and Windows-1252, which never occur inside another character
+// there, and whole units in UTF-16.
+char ascii_at(std::string_view all, std::size_t pos, std::size_t unit) {
+    if (pos + unit > all.size() || (unit == 2 && all[pos + 1] != '\0')) {
+        return '\xff';
+    }
+    return all[pos];
+}
+
+bool is_line_break(char c) {
+    return c == '\n' || c == '\r';
 }
 
 // The offset of the first character at or after pos that is not a blank or a
 // line break; all.size() when there is none.
 std::size_t skip_blanks(std::string_view all, std::size_t pos, std::size_t unit) {
-    while (pos + unit <= all.size() && blank_at(all, pos, unit)) {
+    for (char c = ascii_at(all, pos, unit); is_line_break(c) || is_blank(c);
+         c = ascii_at(all, pos, unit)) {
         pos += unit;
     }
     return std::min(pos, all.size());
@@ -44,8 +53,7 @@ std::size_t skip_blanks(std::string_view all, std::size_t pos, std::size_t unit)
 // break in [from, text), or at from.
 std::size_t line_start(std::string_view all, std::size_t from, std::size_t text, std::size_t unit) {
     for (std::size_t at = text; at > from; at -= unit) {
-        const char c = all[at - unit];
-        if ((c == '\n' || c == '\r') && (unit == 1 || all[at - 1] == '\0')) {
+        if (is_line_break(ascii_at(all, at - unit, unit))) {
             return at;
         }
     }
@@ -71,27 +79,16 @@ std::optional<IniDocument::RawLine> IniDocument::next_line(std::size_t pos) cons
     if (pos >= all.size()) {
         return std::nullopt;
     }
-    // Line breaks are ASCII: single bytes in UTF-8 and Windows-1252, which
-    // never occur inside another character there, and whole units in UTF-16.
     const std::size_t unit = m_encoding == Encoding::Utf16Le ? 2 : 1;
-    auto is = [&](std::size_t at, char c) {
-        return at + unit <= all.size() && all[at] == c && (unit == 1 || all[at + 1] == '\0');
-    };
     std::size_t at = pos;
-    if (unit == 1) {
-        while (at < all.size() && all[at] != '\n' && all[at] != '\r') {
-            ++at;
-        }
-    } else {
-        while (at < all.size() && !is(at, '\r') && !is(at, '\n')) {
-            at += unit;
-        }
-        at = std::min(at, all.size());
+    while (at < all.size() && !is_line_break(ascii_at(all, at, unit))) {
+        at += unit;
     }
+    at = std::min(at, all.size());
     RawLine line{pos, at, at};
     if (at < all.size()) {
         line.end = at + unit;
-        if (is(at, '\r') && is(line.end, '\n')) {
+        if (ascii_at(all, at, unit) == '\r' && ascii_at(all, line.end, unit) == '\n') {
             line.end += unit;
         }
     }
