@@ -362,6 +362,7 @@ class Kiosk:
 
     def exit_with(self, password):
         """Leaves through the exit button; returns the exit status."""
+        self.toolbar_shown()
         self.display.click(5 * 31 + 15, 16)
         wait_until(lambda: self.display.window_geometry("Afsluiten"), 10)
         self.display.run("xdotool", "type", "--delay", "20", password)
@@ -370,3 +371,9 @@ class Kiosk:
 
     def wait_for_window(self, timeout=60):
         return wait_until(lambda: self.display.window_geometry("Corvalen"), timeout)
+
+    def toolbar_shown(self, timeout=30):
+        """Waits until the exit button's picture is on the screen, so that a
+        click on the toolbar reaches a drawn, working window."""
+        return wait_until(lambda: self.display.screenshot("toolbar").matches_at(
+            toolbar_picture(6), 5 * 31 + 3, 4), timeout)

@@ -167,6 +167,7 @@ class WindowManagerTest(unittest.TestCase):
         self.addCleanup(kiosk.__exit__, None, None, None)
         self.assertTrue(wait_until(lambda: kiosk.wait_for_window(1) == (0, 0, SCREEN_WIDTH,
                                                                          SCREEN_HEIGHT), 20))
+        self.assertTrue(kiosk.toolbar_shown())
         display.click(BUTTONS.index("end") * BUTTON_WIDTH + 15, 16)
         dialog = wait_until(lambda: display.window_geometry("Afsluiten"), 10)
         self.assertIsNotNone(dialog)
