@@ -10,6 +10,7 @@
 #include "password/frm_password.hpp"
 #include "platform/application.hpp"
 #include "platform/errors.hpp"
+#include "platform/input_watch.hpp"
 #include "platform/main_window.hpp"
 #include "platform/password_window.hpp"
 #include "platform/runtime.hpp"
@@ -37,6 +38,7 @@ int main() {
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<Runtime> runtime;
     std::unique_ptr<frmBrowser> form;
+    std::unique_ptr<InputWatch> input_watch;
     app->signal_activate().connect([&] {
         report_handler_errors();
         std::vector<ToolbarButtonDesign> buttons;
@@ -50,13 +52,18 @@ int main() {
                 [&] { return std::make_unique<PasswordWindow>(*window); });
         };
         form = std::make_unique<frmBrowser>(window->toolbar(), window->browser(),
-                                            window->client_area(), *runtime, create_password_dialog,
-                                            application_directory());
+                                            window->client_area(), *runtime, window->notice(),
+                                            create_password_dialog, application_directory());
         window->client_area().signal_resize().connect([&] { form->Form_Resize(); });
         window->toolbar().signal_button_click().connect(
             [&](const std::string& key) { form->Toolbar1_ButtonClick(key); });
         run_handler([&] { form->Form_Load(); });
         window->browser().set_home_page(form->home_page());
+        if (form->idle_reset_enabled()) {
+            input_watch = std::make_unique<InputWatch>(
+                [&](InputWatch::Clock::time_point now) { return form->Visitor_Input(now); },
+                [&](InputWatch::Clock::time_point now) { return form->Idle_Tick(now); });
+        }
         app->add_window(*window);
         window->show_full_screen();
     });

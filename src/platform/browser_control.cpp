@@ -247,16 +247,20 @@ private:
     }
 };
 
-BrowserControl::BrowserControl() {
+BrowserControl::BrowserControl() : m_view(create_view()) {
+    Signals::connect(this);
+}
+
+WebKitWebView* BrowserControl::create_view() {
     WebKitNetworkSession* session = webkit_network_session_new_ephemeral();
-    m_view =
+    auto* view =
         WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session, nullptr));
     g_object_unref(session);
-    g_object_ref_sink(m_view);
+    g_object_ref_sink(view);
 
     // Said explicitly, so that a change of the engine's defaults cannot
     // reopen what a kiosk must keep shut.
-    WebKitSettings* settings = webkit_web_view_get_settings(m_view);
+    WebKitSettings* settings = webkit_web_view_get_settings(view);
     webkit_settings_set_enable_developer_extras(settings, FALSE);
     webkit_settings_set_enable_fullscreen(settings, FALSE);
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
@@ -268,9 +272,9 @@ BrowserControl::BrowserControl() {
     // the same.
     webkit_settings_set_hardware_acceleration_policy(settings,
                                                      WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-    webkit_network_session_set_tls_errors_policy(webkit_web_view_get_network_session(m_view),
+    webkit_network_session_set_tls_errors_policy(webkit_web_view_get_network_session(view),
                                                  WEBKIT_TLS_ERRORS_POLICY_FAIL);
-    Signals::connect(this);
+    return view;
 }
 
 BrowserControl::~BrowserControl() {
@@ -363,6 +367,44 @@ void BrowserControl::Refresh() {
         run_command([this, page] { load(page); });
     } else {
         run_command([this] { webkit_web_view_reload(m_view); });
+    }
+}
+
+void BrowserControl::ClearSession() {
+    m_retry_timer.disconnect();
+    m_restart_timer.disconnect();
+    m_pending_command = nullptr;
+    m_retry.reset();
+    m_loading_message = false;
+    m_program_uri.clear();
+
+    // A new view in a new ephemeral network session: the old session's
+    // cookies, storage, cache, service workers and logins go with it, and so
+    // does the back and forward list, which no call empties.
+    WebKitWebView* old = m_view;
+    const bool had_focus = gtk_widget_is_focus(GTK_WIDGET(old)) != FALSE;
+    g_signal_handlers_disconnect_by_data(old, this);
+    webkit_web_view_terminate_web_process(old);
+    m_view = create_view();
+    Signals::connect(this);
+    if (m_view_replaced) {
+        m_view_replaced(GTK_WIDGET(old));
+    }
+    if (gtk_widget_get_parent(GTK_WIDGET(old)) != nullptr) {
+        gtk_widget_unparent(GTK_WIDGET(old));
+    }
+    g_object_unref(old);
+    if (had_focus) {
+        gtk_widget_grab_focus(GTK_WIDGET(m_view));
+    }
+
+    // What the visitor copied or selected, as long as it is still ours.
+    GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(m_view));
+    for (GdkClipboard* clipboard :
+         {gdk_display_get_clipboard(display), gdk_display_get_primary_clipboard(display)}) {
+        if (gdk_clipboard_is_local(clipboard)) {
+            gdk_clipboard_set_content(clipboard, nullptr);
+        }
     }
 }
 

@@ -14,7 +14,8 @@ typedef struct _WebKitWebView WebKitWebView;
 namespace corvalen::platform {
 
 // The embedded browser over a WebKitGTK web view in an ephemeral network
-// session: no cookies, cache or history outlive the program.
+// session: no cookies, cache or history outlive the program, or the visitor's
+// session when that is cleared.
 //
 // Locked down for a public terminal: new windows open in the same view;
 // downloads, file pickers, printing, full screen and permission requests are
@@ -38,6 +39,7 @@ public:
     // The size the container gives the view, in twips; never below 0.
     void Width(float twips) override;
     void Height(float twips) override;
+    void ClearSession() override;
 
     [[nodiscard]] GtkWidget* widget() const;
     [[nodiscard]] int pixel_width() const { return m_width; }
@@ -46,6 +48,11 @@ public:
     void on_size_changed(std::function<void()> callback) { m_size_changed = std::move(callback); }
     // The page loaded again after the web process ended unexpectedly.
     void set_home_page(std::string url) { m_home_page = std::move(url); }
+    // Called when ClearSession put a new view in place of `old`, so that the
+    // container puts it where the old one was.
+    void on_view_replaced(std::function<void(GtkWidget* old)> callback) {
+        m_view_replaced = std::move(callback);
+    }
 
 private:
     class Signals;
@@ -55,6 +62,7 @@ private:
     // is remembered until the load starts: if the page does not answer in the
     // meantime (stuck in a script loop), its web process is ended and the
     // command given again.
+    static WebKitWebView* create_view();
     void run_command(std::function<void()> command);
     // Ends the web process of a page that keeps the pending command from
     // getting through, and gives the command again.
@@ -77,6 +85,7 @@ private:
     int m_width = 193; // as designed, until the first resize
     int m_height = 193;
     std::function<void()> m_size_changed;
+    std::function<void(GtkWidget*)> m_view_replaced;
 };
 
 } // namespace corvalen::platform

@@ -37,6 +37,20 @@ public:
     virtual void Refresh() = 0;
     virtual void Width(float twips) = 0;
     virtual void Height(float twips) = 0;
+    // Forgets everything visitors left: cookies, storage, cache, logins,
+    // form data, the back and forward history and the clipboard the program
+    // holds. The next Navigate loads into a fresh web process.
+    virtual void ClearSession() = 0;
+};
+
+// A notice over the whole main window, asking whether a visitor is still
+// there, with a countdown and one button. While it stands it takes every
+// click, touch and key, so that none reaches the page or the toolbar.
+class INotice {
+public:
+    virtual ~INotice() = default;
+    virtual void Show(const std::string& text, const std::string& button, int seconds_left) = 0;
+    virtual void Hide() = 0;
 };
 
 // A window's client area.
@@ -78,6 +92,9 @@ public:
     // Ends the program at once: no further handler runs, nothing is saved,
     // exit status 0. The real one does not return.
     virtual void End() = 0;
+    // Hides an open message box or password dialog, which then returns as
+    // if cancelled.
+    virtual void CloseDialogs() = 0;
 };
 
 } // namespace corvalen::platform

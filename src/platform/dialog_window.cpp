@@ -173,7 +173,26 @@ void DialogWindow::press_on_escape(Gtk::Button& button) {
     add_controller(shortcuts);
 }
 
+namespace {
+
+// The dialogs running modally, innermost last.
+std::vector<DialogWindow*>& open_dialogs() {
+    static std::vector<DialogWindow*> dialogs;
+    return dialogs;
+}
+
+} // namespace
+
+void DialogWindow::close_open_dialogs() {
+    // Hiding one returns from its run_modal, which takes it off the list.
+    const std::vector<DialogWindow*> dialogs = open_dialogs();
+    for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it) {
+        (*it)->hide();
+    }
+}
+
 void DialogWindow::run_modal() {
+    open_dialogs().push_back(this);
     auto loop = Glib::MainLoop::create();
     auto hidden = signal_hide().connect([&loop] { loop->quit(); });
     const guint event_signal = g_signal_lookup("event", GDK_TYPE_SURFACE);
@@ -183,6 +202,7 @@ void DialogWindow::run_modal() {
     loop->run();
     g_signal_remove_emission_hook(event_signal, hook);
     hidden.disconnect();
+    std::erase(open_dialogs(), this);
 }
 
 } // namespace corvalen::platform

@@ -23,6 +23,8 @@ public:
     // program's other windows take no input, and a close request to the
     // owner ends the program as it would without the dialog.
     void run_modal();
+    // Hides every dialog that runs modally, so that each run_modal returns.
+    static void close_open_dialogs();
 
 protected:
     // Sets the client area's content, at the client area's size.

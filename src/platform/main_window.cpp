@@ -25,7 +25,9 @@ MainWindow::MainWindow(const std::string& title, const std::vector<ToolbarButton
     set_icon_name(kIconName);
     set_title(title);
     set_decorated(false);
-    set_child(m_client_area);
+    m_overlay.set_child(m_client_area);
+    m_overlay.add_overlay(m_notice);
+    set_child(m_overlay);
     refuse_debugging(*this);
     auto keys = Gtk::EventControllerKey::create();
     keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
@@ -48,6 +50,9 @@ MainWindow::MainWindow(const std::string& title, const std::vector<ToolbarButton
 }
 
 bool MainWindow::on_key_captured(const Gtk::EventControllerKey& keys, guint keyval) {
+    if (m_notice.get_visible()) {
+        return true; // a key that ends the notice does nothing else
+    }
     // The page gets every key first and gives back those it leaves alone. At
     // its first or last element it hands the focus to the toolbar and then
     // gives the Tab back as well: that key has done its work and must not move

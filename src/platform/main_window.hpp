@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtkmm/eventcontrollerkey.h>
+#include <gtkmm/overlay.h>
 #include <gtkmm/window.h>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "browser_control.hpp"
 #include "client_area.hpp"
 #include "image_list.hpp"
+#include "notice.hpp"
 #include "toolbar.hpp"
 
 namespace corvalen::platform {
@@ -19,7 +21,7 @@ struct ToolbarButtonDesign {
 };
 
 // A frameless window covering the whole screen: the toolbar on top, the
-// browser control below it.
+// browser control below it, and the idle notice over both when it stands.
 class MainWindow : public Gtk::Window {
 public:
     MainWindow(const std::string& title, const std::vector<ToolbarButtonDesign>& buttons);
@@ -27,6 +29,7 @@ public:
     Toolbar& toolbar() { return m_toolbar; }
     BrowserControl& browser() { return m_browser; }
     ClientArea& client_area() { return m_client_area; }
+    Notice& notice() { return m_notice; }
 
     // Shows the window over the whole monitor and gives the browser control
     // the keyboard focus. A window manager is asked for full screen; without
@@ -48,6 +51,8 @@ private:
     Toolbar m_toolbar;
     BrowserControl m_browser;
     ClientArea m_client_area;
+    Notice m_notice;
+    Gtk::Overlay m_overlay;
     PageKey m_last_page_key;
 };
 

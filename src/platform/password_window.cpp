@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "password_window.hpp"
 
-#include "dialog_style.hpp"
+#include "style.hpp"
 
 namespace corvalen::platform {
 namespace {

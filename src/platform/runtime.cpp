@@ -9,7 +9,7 @@
 #include <gtkmm/label.h>
 #include <iostream>
 
-#include "dialog_style.hpp"
+#include "style.hpp"
 #include "dialog_window.hpp"
 
 namespace corvalen::platform {
@@ -69,6 +69,10 @@ private:
 void Runtime::MsgBoxCritical(const std::string& prompt, const std::string& title) {
     MessageBox box(m_owner, prompt, title);
     box.show_modal();
+}
+
+void Runtime::CloseDialogs() {
+    DialogWindow::close_open_dialogs();
 }
 
 void Runtime::End() {

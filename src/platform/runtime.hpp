@@ -14,6 +14,7 @@ public:
 
     void MsgBoxCritical(const std::string& prompt, const std::string& title) override;
     [[noreturn]] void End() override;
+    void CloseDialogs() override;
 
 private:
     Gtk::Window& m_owner;

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "toolbar.hpp"
 
-#include <gtkmm/cssprovider.h>
 #include <gtkmm/eventcontrollermotion.h>
-#include <gtkmm/stylecontext.h>
 #include <stdexcept>
+
+#include "style.hpp"
 
 namespace corvalen::platform {
 namespace {
@@ -15,17 +15,9 @@ constexpr int kPictureSize = 24;
 // A button reached with the keyboard keeps its mark for as long as it has the
 // focus: GTK would hide it after a few seconds without a key.
 void install_toolbar_style() {
-    static const bool installed = [] {
-        auto provider = Gtk::CssProvider::create();
-        provider->load_from_data(".corvalen-toolbar button { padding: 0; margin: 0;"
-                                 " min-width: 0; min-height: 0; }"
-                                 ".corvalen-toolbar button:focus { outline: 2px solid #1c71d8;"
-                                 " outline-offset: -2px; }");
-        Gtk::StyleContext::add_provider_for_display(Gdk::Display::get_default(), provider,
-                                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-        return true;
-    }();
-    static_cast<void>(installed);
+    install_style(".corvalen-toolbar button { padding: 0; margin: 0; min-width: 0; min-height: 0; }"
+                  ".corvalen-toolbar button:focus { outline: 2px solid #1c71d8;"
+                  " outline-offset: -2px; }");
 }
 
 } // namespace

@@ -20,17 +20,25 @@ constexpr std::array<ButtonSwitch, 5> kButtonSwitches{{
     {"HomeEnabled", "home"},
 }};
 
+// One line on the log for a setting that is not taken.
+void report(std::ostream& log, const char* key, const std::string& value, const char* wanted,
+            const char* outcome) {
+    log << "corvalen: [Session] " << key << "=\"" << value << "\" is not " << wanted << "; "
+        << outcome << '\n';
+}
+
 } // namespace
 
 frmBrowser::frmBrowser(corvalen::platform::IToolbar& toolbar,
                        corvalen::platform::IBrowserControl& browser,
                        corvalen::platform::IClientArea& client_area,
                        corvalen::platform::IRuntime& runtime,
+                       corvalen::platform::INotice& notice,
                        PasswordDialogFactory create_password_dialog,
-                       std::string application_directory)
+                       std::string application_directory, std::ostream& log)
     : Toolbar1(toolbar), MozillaBrowser1(browser), m_client_area(client_area), m_runtime(runtime),
-      m_create_password_dialog(std::move(create_password_dialog)),
-      m_application_directory(std::move(application_directory)) {}
+      m_notice(notice), m_create_password_dialog(std::move(create_password_dialog)),
+      m_application_directory(std::move(application_directory)), m_log(log) {}
 
 void frmBrowser::Form_Load() {
     {
@@ -52,7 +60,78 @@ void frmBrowser::Form_Load() {
                 Toolbar1.Buttons(row.button_key).Visible(false);
             }
         }
+        read_session_settings(ini);
     }
+    MozillaBrowser1.Navigate(m_sHomePage);
+}
+
+void frmBrowser::read_session_settings(cInifile& ini) {
+    using corvalen::shell::whole_seconds;
+    ini.Section("Session");
+    ini.Key("IdleReset");
+    ini.Default("0");
+    const std::string reset_text = ini.Value();
+    const std::optional<int> reset = whole_seconds(reset_text, 10, 86400);
+    if (!reset && !reset_text.empty() && reset_text != "0") {
+        report(m_log, "IdleReset", reset_text, "a whole number from 10 to 86400",
+               "sessions do not end for lack of input");
+    }
+    ini.Key("IdleWarning");
+    ini.Default("10");
+    const std::string warning_text = ini.Value();
+    std::optional<int> warning = whole_seconds(warning_text, 0, 86400);
+    if (!warning && !warning_text.empty()) {
+        report(m_log, "IdleWarning", warning_text, "a whole number from 0 to 86400",
+               "no notice before a session ends");
+    }
+    if (reset) {
+        m_idle = corvalen::shell::IdleTimer(std::chrono::seconds(*reset),
+                                             std::chrono::seconds(warning.value_or(0)));
+    }
+    ini.Key("ClearOnHome");
+    ini.Default("0");
+    const std::string clear_text = ini.Value();
+    m_clear_on_home = clear_text == "1";
+    if (clear_text != "1" && clear_text != "0" && !clear_text.empty()) {
+        report(m_log, "ClearOnHome", clear_text, "0 or 1", "the home button keeps the session");
+    }
+    ini.Section("Texts");
+    ini.Key("StillThere");
+    ini.Default("Are you still there?");
+    m_still_there = ini.Value();
+    ini.Key("Continue");
+    ini.Default("Continue");
+    m_continue = ini.Value();
+}
+
+std::optional<frmBrowser::Clock::duration> frmBrowser::Visitor_Input(Clock::time_point now) {
+    if (m_idle.input(now)) {
+        m_notice.Hide();
+    }
+    return m_idle.next_tick(now);
+}
+
+std::optional<frmBrowser::Clock::duration> frmBrowser::Idle_Tick(Clock::time_point now) {
+    const auto step = m_idle.tick(now);
+    switch (step.action) {
+    case corvalen::shell::IdleTimer::Action::None:
+        break;
+    case corvalen::shell::IdleTimer::Action::Notice:
+        m_notice.Show(m_still_there, m_continue, step.seconds_left);
+        break;
+    case corvalen::shell::IdleTimer::Action::End:
+        EndVisitorSession(now);
+        break;
+    }
+    return m_idle.next_tick(now);
+}
+
+void frmBrowser::EndVisitorSession(Clock::time_point now) {
+    ++m_session;
+    m_idle.restart(now);
+    m_notice.Hide();
+    m_runtime.CloseDialogs();
+    MozillaBrowser1.ClearSession();
     MozillaBrowser1.Navigate(m_sHomePage);
 }
 
@@ -75,12 +154,21 @@ void frmBrowser::Toolbar1_ButtonClick(const std::string& key) {
     } else if (sKey == "refresh") {
         MozillaBrowser1.Refresh();
     } else if (sKey == "home") {
-        MozillaBrowser1.Navigate(m_sHomePage);
+        if (m_clear_on_home) {
+            EndVisitorSession(Clock::now());
+        } else {
+            MozillaBrowser1.Navigate(m_sHomePage);
+        }
     } else if (sKey == "end") {
         if (!m_password_dialog) {
             m_password_dialog = m_create_password_dialog();
         }
-        if (m_password_dialog->AskPassword(m_sPassword)) {
+        const unsigned session = m_session;
+        const bool right = m_password_dialog->AskPassword(m_sPassword);
+        if (session != m_session) {
+            return; // the session ended meanwhile and closed the dialog: no answer
+        }
+        if (right) {
             m_runtime.End();
             return;
         }

@@ -7,10 +7,15 @@
 
 #include <array>
 #include <functional>
+#include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/controls.hpp"
+#include "shell/idle_timer.hpp"
+
+class cInifile;
 
 struct FormDesign {
     static constexpr const char* kTitle = "Corvalen";
@@ -39,7 +44,8 @@ public:
     frmBrowser(corvalen::platform::IToolbar& Toolbar1,
                corvalen::platform::IBrowserControl& MozillaBrowser1,
                corvalen::platform::IClientArea& client_area, corvalen::platform::IRuntime& runtime,
-               PasswordDialogFactory create_password_dialog, std::string application_directory);
+               corvalen::platform::INotice& notice, PasswordDialogFactory create_password_dialog,
+               std::string application_directory, std::ostream& log = std::cerr);
 
     // Reads corvalen.ini beside the program, hides the buttons switched off
     // and starts loading the home page.
@@ -50,18 +56,41 @@ public:
     // password first. Keys compare exactly; an unknown key does nothing.
     void Toolbar1_ButtonClick(const std::string& key);
 
+    // Visitor sessions. A session ends after the configured time without
+    // input (and, if so configured, with the home button): everything the
+    // visitor left is wiped, open dialogs close without ending the program,
+    // and the home page loads afresh.
+    using Clock = corvalen::shell::IdleTimer::Clock;
+    [[nodiscard]] bool idle_reset_enabled() const { return m_idle.enabled(); }
+    // Input anywhere in the program's windows; returns when Idle_Tick is due.
+    std::optional<Clock::duration> Visitor_Input(Clock::time_point now);
+    // Shows, counts down or ends as due; returns when it is due again.
+    std::optional<Clock::duration> Idle_Tick(Clock::time_point now);
+    void EndVisitorSession(Clock::time_point now);
+
     [[nodiscard]] const std::string& home_page() const { return m_sHomePage; }
     [[nodiscard]] const std::string& exit_password() const { return m_sPassword; }
 
 private:
+    // [Session] and [Texts]: a value that is not taken is reported on the log
+    // and leaves its feature off.
+    void read_session_settings(cInifile& ini);
+
     corvalen::platform::IToolbar& Toolbar1;
     corvalen::platform::IBrowserControl& MozillaBrowser1;
     corvalen::platform::IClientArea& m_client_area;
     corvalen::platform::IRuntime& m_runtime;
+    corvalen::platform::INotice& m_notice;
     PasswordDialogFactory m_create_password_dialog;
     // The shared password dialog, created on the first exit attempt.
     std::unique_ptr<corvalen::platform::IPasswordDialog> m_password_dialog;
     std::string m_application_directory;
+    std::ostream& m_log;
     std::string m_sHomePage;
     std::string m_sPassword;
+    corvalen::shell::IdleTimer m_idle;
+    bool m_clear_on_home = false;
+    std::string m_still_there;
+    std::string m_continue;
+    unsigned m_session = 0; // counts the sessions ended
 };

@@ -3,13 +3,14 @@
 stacking window manager (openbox) and the cage Wayland compositor. The same
 checks run on each, with real pointer and key events and screenshots."""
 
+import os
 import time
 import unittest
 
 from kiosk import (SCREEN_HEIGHT, SCREEN_WIDTH, Display, Kiosk, PageServer, colour_close,
                    wait_until)
 
-SETUPS = ("bare", "openbox", "cage")
+SETUPS = tuple(os.environ.get("CORVALEN_SETUPS", "bare openbox cage").split())
 PASSWORD = "Geheim"
 PAGE_COLOUR = (0x33, 0x66, 0xCC)
 EXIT_BUTTON = (5 * 31 + 15, 16)
@@ -28,21 +29,22 @@ def light(rgb):
 
 
 class DeploymentTest(unittest.TestCase):
-    def start(self, setup):
+    def start(self, setup, more_settings=""):
         """The kiosk on its home page under the given set-up."""
         display = Display(window_manager=setup == "openbox").__enter__()
         self.addCleanup(display.__exit__, None, None, None)
         server = PageServer({"/home.html": ("text/html", PAGE),
                              "/done": ("text/plain", b"ok")}).__enter__()
         self.addCleanup(server.__exit__, None, None, None)
-        settings = f"[Options]\nHomepage={server.url('/home.html')}\nPassword={PASSWORD}\n"
+        settings = (f"[Options]\nHomepage={server.url('/home.html')}\nPassword={PASSWORD}\n"
+                    + more_settings)
         kiosk = Kiosk(display, settings, cage=setup == "cage").__enter__()
         self.addCleanup(kiosk.__exit__, None, None, None)
         self.assertTrue(server.wait_for("/done", 60), kiosk.output())
         self.assertTrue(wait_until(lambda: colour_close(
             display.screenshot(f"{setup}-home").pixel(SCREEN_WIDTH // 2, SCREEN_HEIGHT - 2),
             PAGE_COLOUR), 30), "the home page fills the screen")
-        self.display, self.kiosk, self.setup = display, kiosk, setup
+        self.display, self.kiosk, self.setup, self.server = display, kiosk, setup, server
 
     def dialog(self, name):
         """The screenshot and the box of the dialog on top, or (shot, None)."""
@@ -123,6 +125,39 @@ class DeploymentTest(unittest.TestCase):
                 self.display.run("xdotool", "key", "Return")
                 self.assertEqual(self.kiosk.exit_status(), 0,
                                  f"{setup}: the third Tab leads back to the text box")
+
+    def page_dimmed(self, name):
+        """Whether the idle notice dims the page, seen beside its card."""
+        rgb = self.display.screenshot(f"{self.setup}-{name}").pixel(100, SCREEN_HEIGHT - 100)
+        return colour_close(rgb, tuple(round(c * 0.4) for c in PAGE_COLOUR), 12)
+
+    def test_idle_reset_closes_the_exit_dialog(self):
+        for setup in SETUPS:
+            with self.subTest(setup):
+                self.start(setup, "[Session]\nIdleReset=10\nIdleWarning=4\n")
+                # A move across the page: under cage the first step only
+                # brings the pointer in.
+                self.display.move_pointer(300, 300)
+                self.display.move_pointer(320, 310)
+                self.assertTrue(wait_until(lambda: self.page_dimmed("notice"), 10), setup)
+                # A click dismisses the notice and does nothing else.
+                self.display.click(*EXIT_BUTTON)
+                self.assertTrue(wait_until(lambda: not self.page_dimmed("dismissed"), 2), setup)
+                self.assertIsNone(self.dialog("no-dialog")[1], setup)
+                # The session ends under an open exit dialog: the dialog
+                # closes, no message follows, the home page loads afresh.
+                self.display.click(*EXIT_BUTTON)
+                self.assert_exit_dialog("idle-dialog")
+                self.display.run("xdotool", "type", "--delay", "30", PASSWORD)
+                self.assertTrue(wait_until(lambda: self.server.count("/done") == 2, 15), setup)
+                time.sleep(1)
+                self.assertIsNone(self.dialog("after-reset")[1], setup)
+                self.assertIsNone(self.kiosk.process.poll(), setup)
+                self.display.click(*EXIT_BUTTON)
+                self.assert_exit_dialog("exit-after-reset")
+                self.display.run("xdotool", "type", "--delay", "30", PASSWORD)
+                self.display.run("xdotool", "key", "Return")
+                self.assertEqual(self.kiosk.exit_status(), 0, setup)
 
 
 if __name__ == "__main__":

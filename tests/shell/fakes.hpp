@@ -4,7 +4,9 @@
 // Test doubles of the controls: they record what the window's logic asks.
 
 #include <deque>
+#include <functional>
 #include <map>
+#include <sstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -56,6 +58,7 @@ public:
     void Refresh() override { calls.emplace_back("Refresh"); }
     void Width(float twips) override { width = twips; }
     void Height(float twips) override { height = twips; }
+    void ClearSession() override { calls.emplace_back("ClearSession"); }
 
     std::vector<std::string> calls;
     float width = -1;
@@ -77,9 +80,21 @@ public:
         message_boxes.push_back(title + ": " + prompt);
     }
     void End() override { ++ended; }
+    void CloseDialogs() override { ++dialogs_closed; }
 
     std::vector<std::string> message_boxes;
     int ended = 0;
+    int dialogs_closed = 0;
+};
+
+class FakeNotice : public platform::INotice {
+public:
+    void Show(const std::string& text, const std::string& button, int seconds_left) override {
+        shown = text + " [" + button + "] " + std::to_string(seconds_left);
+    }
+    void Hide() override { shown.clear(); }
+
+    std::string shown; // empty while hidden
 };
 
 // Answers AskPassword from a script and records what it was asked.
@@ -87,6 +102,7 @@ struct PasswordScript {
     std::deque<bool> answers;
     std::vector<std::string> asked;
     int dialogs_created = 0;
+    std::function<void()> while_open; // what happens while the dialog stands
 };
 
 class FakePasswordDialog : public platform::IPasswordDialog {
@@ -94,6 +110,9 @@ public:
     explicit FakePasswordDialog(PasswordScript& script) : m_script(script) {}
     bool AskPassword(std::string sPassword) override {
         m_script.asked.push_back(std::move(sPassword));
+        if (m_script.while_open) {
+            m_script.while_open();
+        }
         const bool answer = m_script.answers.front();
         m_script.answers.pop_front();
         return answer;
@@ -107,18 +126,20 @@ private:
 struct FakeShell {
     explicit FakeShell(const std::string& directory)
         : form(
-              toolbar, browser, area, runtime,
+              toolbar, browser, area, runtime, notice,
               [this] {
                   ++password.dialogs_created;
                   return std::make_unique<FakePasswordDialog>(password);
               },
-              directory) {}
+              directory, log) {}
 
     FakeToolbar toolbar;
     FakeBrowser browser;
     FakeClientArea area;
     FakeRuntime runtime;
+    FakeNotice notice;
     PasswordScript password;
+    std::ostringstream log;
     frmBrowser form;
 };
 

@@ -138,5 +138,75 @@ TEST_F(FormTest, ExitAsksForThePasswordEveryTimeWithOneSharedDialog) {
     EXPECT_TRUE(shell.browser.calls.empty()) << "the browser is left as it was";
 }
 
+frmBrowser::Clock::time_point at(int seconds) {
+    return frmBrowser::Clock::time_point(std::chrono::seconds(seconds));
+}
+
+TEST_F(FormTest, SessionSettingsAreTakenOrReportedAndLeftOff) {
+    const struct {
+        const char* settings;
+        bool idle_reset;
+        const char* reported; // in the one line logged, or nothing logged
+        Keys home;            // what the home button does
+    } cases[] = {
+        {"", false, nullptr, {"Navigate about:blank"}},
+        {"[Session]\nIdleReset=60\nIdleWarning=0\n", true, nullptr, {"Navigate about:blank"}},
+        {"[Session]\nIdleReset=0\nIdleWarning=\n", false, nullptr, {"Navigate about:blank"}},
+        {"[Session]\nIdleReset=\n", false, nullptr, {"Navigate about:blank"}},
+        {"[Session]\nIdleReset=9\n", false, "IdleReset=\"9\"", {"Navigate about:blank"}},
+        {"[Session]\nIdleReset=1 min\n", false, "IdleReset", {"Navigate about:blank"}},
+        {"[Session]\nIdleReset=30\nIdleWarning=-1\n", true, "IdleWarning", {"Navigate about:blank"}},
+        {"[Session]\nClearOnHome=1\n", false, nullptr, {"ClearSession", "Navigate about:blank"}},
+        {"[Session]\nClearOnHome=yes\n", false, "ClearOnHome", {"Navigate about:blank"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings);
+        FakeShell fresh{dir.path()};
+        settings(c.settings);
+        fresh.form.Form_Load();
+        EXPECT_EQ(fresh.form.idle_reset_enabled(), c.idle_reset);
+        const std::string log = fresh.log.str();
+        if (c.reported == nullptr) {
+            EXPECT_EQ(log, "");
+        } else {
+            EXPECT_NE(log.find(c.reported), std::string::npos) << log;
+            EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        }
+        fresh.browser.calls.clear();
+        fresh.form.Toolbar1_ButtonClick("home");
+        EXPECT_EQ(fresh.browser.calls, c.home);
+    }
+}
+
+TEST_F(FormTest, AnIdleSessionEndsAfterItsNoticeWithItsTexts) {
+    settings("[Options]\nHomepage=http://127.0.0.1/\n[Session]\nIdleReset=60\n"
+             "[Texts]\nStillThere=Bent u er nog?\n");
+    shell.form.Form_Load();
+    shell.browser.calls.clear();
+    EXPECT_EQ(shell.form.Visitor_Input(at(0)), std::chrono::seconds(50));
+    shell.form.Idle_Tick(at(57));
+    EXPECT_EQ(shell.notice.shown, "Bent u er nog? [Continue] 3");
+    shell.form.Visitor_Input(at(58));
+    EXPECT_EQ(shell.notice.shown, "") << "input takes the notice away";
+    EXPECT_TRUE(shell.browser.calls.empty());
+    EXPECT_EQ(shell.form.Idle_Tick(at(118)), std::nullopt);
+    EXPECT_EQ(shell.browser.calls, (Keys{"ClearSession", "Navigate http://127.0.0.1/"}));
+    EXPECT_EQ(shell.runtime.dialogs_closed, 1);
+}
+
+TEST_F(FormTest, AnEndedSessionClosesTheExitDialogWithoutAnAnswer) {
+    settings("[Session]\nIdleReset=10\n");
+    shell.form.Form_Load();
+    shell.form.Visitor_Input(at(0));
+    // The right password is in the box as the session ends.
+    shell.password.answers = {true};
+    shell.password.while_open = [this] { shell.form.Idle_Tick(at(10)); };
+    shell.form.Toolbar1_ButtonClick("end");
+    EXPECT_EQ(shell.runtime.ended, 0);
+    EXPECT_TRUE(shell.runtime.message_boxes.empty());
+    EXPECT_EQ(shell.runtime.dialogs_closed, 1);
+    EXPECT_EQ(shell.browser.calls, (Keys{"Navigate about:blank", "ClearSession", "Navigate about:blank"}));
+}
+
 } // namespace
 } // namespace corvalen::test
