@@ -80,13 +80,14 @@ void frmBrowser::read_session_settings(cInifile& ini) {
     ini.Default("10");
     const std::string warning_text = ini.Value();
     std::optional<int> warning = whole_seconds(warning_text, 0, 86400);
-    if (!warning && !warning_text.empty()) {
+    if (!warning) {
         report(m_log, "IdleWarning", warning_text, "a whole number from 0 to 86400",
-               "no notice before a session ends");
+               "the notice stands for the default 10 seconds");
+        warning = 10;
     }
     if (reset) {
         m_idle = corvalen::shell::IdleTimer(std::chrono::seconds(*reset),
-                                             std::chrono::seconds(warning.value_or(0)));
+                                             std::chrono::seconds(*warning));
     }
     ini.Key("ClearOnHome");
     ini.Default("0");

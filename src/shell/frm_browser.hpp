@@ -72,8 +72,8 @@ public:
     [[nodiscard]] const std::string& exit_password() const { return m_sPassword; }
 
 private:
-    // [Session] and [Texts]: a value that is not taken is reported on the log
-    // and leaves its feature off.
+    // [Session] and [Texts]. A value a key cannot take is reported in one
+    // line on the log, and the key keeps its default (for IdleReset: never).
     void read_session_settings(cInifile& ini);
 
     corvalen::platform::IToolbar& Toolbar1;

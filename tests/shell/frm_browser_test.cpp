@@ -142,29 +142,32 @@ frmBrowser::Clock::time_point at(int seconds) {
     return frmBrowser::Clock::time_point(std::chrono::seconds(seconds));
 }
 
-TEST_F(FormTest, SessionSettingsAreTakenOrReportedAndLeftOff) {
+TEST_F(FormTest, SessionSettingsAreTakenOrReportedAndLeftAtTheirDefaults) {
+    const Keys home{"Navigate about:blank"};
     const struct {
         const char* settings;
-        bool idle_reset;
+        int first_tick; // seconds from the first input to the first tick; -1: none
         const char* reported; // in the one line logged, or nothing logged
         Keys home;            // what the home button does
     } cases[] = {
-        {"", false, nullptr, {"Navigate about:blank"}},
-        {"[Session]\nIdleReset=60\nIdleWarning=0\n", true, nullptr, {"Navigate about:blank"}},
-        {"[Session]\nIdleReset=0\nIdleWarning=\n", false, nullptr, {"Navigate about:blank"}},
-        {"[Session]\nIdleReset=\n", false, nullptr, {"Navigate about:blank"}},
-        {"[Session]\nIdleReset=9\n", false, "IdleReset=\"9\"", {"Navigate about:blank"}},
-        {"[Session]\nIdleReset=1 min\n", false, "IdleReset", {"Navigate about:blank"}},
-        {"[Session]\nIdleReset=30\nIdleWarning=-1\n", true, "IdleWarning", {"Navigate about:blank"}},
-        {"[Session]\nClearOnHome=1\n", false, nullptr, {"ClearSession", "Navigate about:blank"}},
-        {"[Session]\nClearOnHome=yes\n", false, "ClearOnHome", {"Navigate about:blank"}},
+        {"", -1, nullptr, home},
+        {"[Session]\nIdleReset=60\nIdleWarning=0\n", 60, nullptr, home},
+        {"[Session]\nIdleReset=60\n", 50, nullptr, home},
+        {"[Session]\nIdleReset=0\nIdleWarning=5\n", -1, nullptr, home},
+        {"[Session]\nIdleReset=\n", -1, nullptr, home},
+        {"[Session]\nIdleReset=9\n", -1, "IdleReset=\"9\"", home},
+        {"[Session]\nIdleReset=1 min\n", -1, "IdleReset", home},
+        {"[Session]\nIdleReset=30\nIdleWarning=-1\n", 20, "IdleWarning", home},
+        {"[Session]\nIdleReset=30\nIdleWarning=\n", 20, "IdleWarning", home},
+        {"[Session]\nClearOnHome=1\n", -1, nullptr, {"ClearSession", "Navigate about:blank"}},
+        {"[Session]\nClearOnHome=yes\n", -1, "ClearOnHome", home},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.settings);
         FakeShell fresh{dir.path()};
         settings(c.settings);
         fresh.form.Form_Load();
-        EXPECT_EQ(fresh.form.idle_reset_enabled(), c.idle_reset);
+        EXPECT_EQ(fresh.form.idle_reset_enabled(), c.first_tick >= 0);
         const std::string log = fresh.log.str();
         if (c.reported == nullptr) {
             EXPECT_EQ(log, "");
@@ -175,6 +178,10 @@ TEST_F(FormTest, SessionSettingsAreTakenOrReportedAndLeftOff) {
         fresh.browser.calls.clear();
         fresh.form.Toolbar1_ButtonClick("home");
         EXPECT_EQ(fresh.browser.calls, c.home);
+        const auto first_tick = fresh.form.Visitor_Input(at(1000));
+        EXPECT_EQ(first_tick ? std::chrono::duration_cast<std::chrono::seconds>(*first_tick).count()
+                             : -1,
+                  c.first_tick);
     }
 }
 
