@@ -1,11 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "notice.hpp"
 
+#include <glibmm/main.h>
 #include <string>
 
 #include "style.hpp"
 
 namespace corvalen::platform {
+namespace {
+
+// How long a hidden notice still takes input, unseen.
+constexpr unsigned kShieldMs = 400;
+
+} // namespace
 
 Notice::Notice() : m_card(Gtk::Orientation::VERTICAL, 24) {
     install_style(".corvalen-notice { background: rgba(0, 0, 0, 0.6); }"
@@ -13,7 +20,8 @@ Notice::Notice() : m_card(Gtk::Orientation::VERTICAL, 24) {
                   " border-radius: 12px; padding: 40px 56px; }"
                   ".corvalen-notice-text { font-size: 32px; }"
                   ".corvalen-notice-countdown { font-size: 72px; font-weight: bold; }"
-                  ".corvalen-notice-card button { font-size: 28px; padding: 12px 40px; }");
+                  ".corvalen-notice-card button { font-size: 28px; padding: 12px 40px; }"
+                  ".corvalen-notice-gone { opacity: 0; }");
     add_css_class("corvalen-notice");
     m_card.add_css_class("corvalen-notice-card");
     m_text.add_css_class("corvalen-notice-text");
@@ -33,7 +41,13 @@ Notice::Notice() : m_card(Gtk::Orientation::VERTICAL, 24) {
     set_visible(false);
 }
 
+Notice::~Notice() {
+    m_hiding.disconnect();
+}
+
 void Notice::Show(const std::string& text, const std::string& button, int seconds_left) {
+    m_hiding.disconnect();
+    remove_css_class("corvalen-notice-gone");
     m_text.set_text(text);
     m_countdown.set_text(std::to_string(seconds_left));
     m_button.set_label(button);
@@ -41,7 +55,20 @@ void Notice::Show(const std::string& text, const std::string& button, int second
 }
 
 void Notice::Hide() {
-    set_visible(false);
+    if (!get_visible() || m_hiding.connected()) {
+        return;
+    }
+    // Gone from sight at once, but still taking input for a moment: a move
+    // of the pointer ends the notice, and the click that follows it at once
+    // (on the button, say) belongs to the same gesture, not to the page.
+    add_css_class("corvalen-notice-gone");
+    m_hiding = Glib::signal_timeout().connect(
+        [this] {
+            set_visible(false);
+            remove_css_class("corvalen-notice-gone");
+            return false;
+        },
+        kShieldMs);
 }
 
 } // namespace corvalen::platform
