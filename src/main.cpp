@@ -55,6 +55,7 @@ int main() {
                                             window->client_area(), *runtime, window->notice(),
                                             create_password_dialog, application_directory());
         window->client_area().signal_resize().connect([&] { form->Form_Resize(); });
+        window->browser().on_refused([&] { form->MozillaBrowser1_Refused(); });
         window->toolbar().signal_button_click().connect(
             [&](const std::string& key) { form->Toolbar1_ButtonClick(key); });
         run_handler([&] { form->Form_Load(); });

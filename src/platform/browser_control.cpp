@@ -94,6 +94,11 @@ private:
             const char* uri =
                 webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
             const std::string target = uri != nullptr ? uri : "";
+            // Whether a frame or the page navigates is not told here: about:blank
+            // passes for both, and a page left blank is no way out.
+            if (!control->m_sites.allows(target, false)) {
+                return refuse_site(control, decision);
+            }
             if (!allows_navigation(view_uri(view), target, target == control->m_program_uri)) {
                 webkit_policy_decision_ignore(decision);
                 return TRUE;
@@ -108,6 +113,14 @@ private:
         case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
             // What the engine cannot show would become a download: refuse it.
             auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+            // Where a frame's document comes from after every redirect.
+            const char* uri =
+                webkit_uri_request_get_uri(webkit_response_policy_decision_get_request(response));
+            if (!control->m_sites.allows(
+                    uri != nullptr ? uri : "",
+                    webkit_response_policy_decision_is_main_frame_main_resource(response))) {
+                return refuse_site(control, decision);
+            }
             const bool attachment =
                 is_attachment(webkit_response_policy_decision_get_response(response));
             if (attachment || !webkit_response_policy_decision_is_mime_type_supported(response)) {
@@ -118,6 +131,14 @@ private:
         }
         }
         return FALSE;
+    }
+
+    static gboolean refuse_site(BrowserControl* control, WebKitPolicyDecision* decision) {
+        webkit_policy_decision_ignore(decision);
+        if (control->m_refused) {
+            control->m_refused();
+        }
+        return TRUE;
     }
 
     static GtkWidget* create(WebKitWebView* /*view*/, WebKitNavigationAction* action,
@@ -406,6 +427,10 @@ void BrowserControl::ClearSession() {
             gdk_clipboard_set_content(clipboard, nullptr);
         }
     }
+}
+
+void BrowserControl::AllowSites(SiteList sites) {
+    m_sites = std::move(sites);
 }
 
 void BrowserControl::Width(float twips) {

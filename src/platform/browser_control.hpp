@@ -40,6 +40,7 @@ public:
     void Width(float twips) override;
     void Height(float twips) override;
     void ClearSession() override;
+    void AllowSites(SiteList sites) override;
 
     [[nodiscard]] GtkWidget* widget() const;
     [[nodiscard]] int pixel_width() const { return m_width; }
@@ -48,6 +49,8 @@ public:
     void on_size_changed(std::function<void()> callback) { m_size_changed = std::move(callback); }
     // The page loaded again after the web process ended unexpectedly.
     void set_home_page(std::string url) { m_home_page = std::move(url); }
+    // Called when a frame was kept from an address the sites do not allow.
+    void on_refused(std::function<void()> callback) { m_refused = std::move(callback); }
     // Called when ClearSession put a new view in place of `old`, so that the
     // container puts it where the old one was.
     void on_view_replaced(std::function<void(GtkWidget* old)> callback) {
@@ -86,6 +89,8 @@ private:
     int m_height = 193;
     std::function<void()> m_size_changed;
     std::function<void(GtkWidget*)> m_view_replaced;
+    std::function<void()> m_refused;
+    SiteList m_sites;
 };
 
 } // namespace corvalen::platform

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "site_list.hpp"
+
 namespace corvalen::platform {
 
 inline constexpr float kTwipsPerPixel = 15.0F;
@@ -41,16 +43,22 @@ public:
     // form data, the back and forward history and the clipboard the program
     // holds. The next Navigate loads into a fresh web process.
     virtual void ClearSession() = 0;
+    // From now on every frame shows only what `sites` allows; a refused
+    // address loads nothing, and the page shown stays.
+    virtual void AllowSites(SiteList sites) = 0;
 };
 
-// A notice over the whole main window, asking whether a visitor is still
-// there, with a countdown and one button. While it stands it takes every
-// click, touch and key, so that none reaches the page or the toolbar.
+// The main window's notices to visitors.
 class INotice {
 public:
     virtual ~INotice() = default;
+    // Over the whole main window: whether a visitor is still there, with a
+    // countdown and one button. While it stands it takes every click, touch
+    // and key, so that none reaches the page or the toolbar.
     virtual void Show(const std::string& text, const std::string& button, int seconds_left) = 0;
     virtual void Hide() = 0;
+    // A line over the page for a few seconds; it takes no input.
+    virtual void Flash(const std::string& text) = 0;
 };
 
 // A window's client area.

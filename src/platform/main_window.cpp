@@ -16,7 +16,8 @@ constexpr const char* kIconName = "corvalen";
 
 MainWindow::MainWindow(const std::string& title, const std::vector<ToolbarButtonDesign>& buttons)
     : m_normal_pictures("normal", kPictureCount), m_hot_pictures("hot", kPictureCount),
-      m_toolbar(m_normal_pictures, m_hot_pictures), m_client_area(m_toolbar, m_browser) {
+      m_toolbar(m_normal_pictures, m_hot_pictures), m_client_area(m_toolbar, m_browser),
+      m_notice(m_overlay) {
     for (const ToolbarButtonDesign& button : buttons) {
         m_toolbar.add_button(button.key, button.picture);
     }
@@ -26,7 +27,6 @@ MainWindow::MainWindow(const std::string& title, const std::vector<ToolbarButton
     set_title(title);
     set_decorated(false);
     m_overlay.set_child(m_client_area);
-    m_overlay.add_overlay(m_notice);
     set_child(m_overlay);
     refuse_debugging(*this);
     auto keys = Gtk::EventControllerKey::create();
@@ -50,7 +50,7 @@ MainWindow::MainWindow(const std::string& title, const std::vector<ToolbarButton
 }
 
 bool MainWindow::on_key_captured(const Gtk::EventControllerKey& keys, guint keyval) {
-    if (m_notice.get_visible()) {
+    if (m_notice.takes_input()) {
         return true; // a key that ends the notice does nothing else
     }
     // The page gets every key first and gives back those it leaves alone. At

@@ -21,7 +21,7 @@ struct ToolbarButtonDesign {
 };
 
 // A frameless window covering the whole screen: the toolbar on top, the
-// browser control below it, and the idle notice over both when it stands.
+// browser control below it, and the notices over both.
 class MainWindow : public Gtk::Window {
 public:
     MainWindow(const std::string& title, const std::vector<ToolbarButtonDesign>& buttons);
@@ -51,8 +51,8 @@ private:
     Toolbar m_toolbar;
     BrowserControl m_browser;
     ClientArea m_client_area;
-    Notice m_notice;
     Gtk::Overlay m_overlay;
+    Notice m_notice;
     PageKey m_last_page_key;
 };
 

@@ -61,8 +61,38 @@ void frmBrowser::Form_Load() {
             }
         }
         read_session_settings(ini);
+        read_allowed_sites(ini);
     }
     MozillaBrowser1.Navigate(m_sHomePage);
+}
+
+void frmBrowser::read_allowed_sites(cInifile& ini) {
+    ini.Section("AllowedSites");
+    std::vector<std::string> keys;
+    std::int32_t count = 0;
+    ini.EnumerateCurrentSection(keys, count);
+    if (keys.empty()) {
+        return;
+    }
+    // Listed but unreadable patterns narrow the list, never widen it: with
+    // none left, only the home page's site remains.
+    std::vector<corvalen::platform::SitePattern> patterns;
+    for (const std::string& key : keys) {
+        ini.Key(key);
+        ini.Default("");
+        const std::string text = ini.Value();
+        if (auto pattern = corvalen::platform::SitePattern::parse(text)) {
+            patterns.push_back(std::move(*pattern));
+        } else {
+            m_log << "corvalen: [AllowedSites] " << key << "=\"" << text
+                  << "\" is not a site pattern; ignored\n";
+        }
+    }
+    MozillaBrowser1.AllowSites(corvalen::platform::SiteList(m_sHomePage, std::move(patterns)));
+}
+
+void frmBrowser::MozillaBrowser1_Refused() {
+    m_notice.Flash(m_blocked);
 }
 
 void frmBrowser::read_session_settings(cInifile& ini) {
@@ -103,6 +133,9 @@ void frmBrowser::read_session_settings(cInifile& ini) {
     ini.Key("Continue");
     ini.Default("Continue");
     m_continue = ini.Value();
+    ini.Key("Blocked");
+    ini.Default("This page is not available on this terminal.");
+    m_blocked = ini.Value();
 }
 
 std::optional<frmBrowser::Clock::duration> frmBrowser::Visitor_Input(Clock::time_point now) {

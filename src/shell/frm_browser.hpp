@@ -68,6 +68,10 @@ public:
     std::optional<Clock::duration> Idle_Tick(Clock::time_point now);
     void EndVisitorSession(Clock::time_point now);
 
+    // The browser kept a frame from a site that [AllowedSites] does not list:
+    // a notice says so over the page, which stays.
+    void MozillaBrowser1_Refused();
+
     [[nodiscard]] const std::string& home_page() const { return m_sHomePage; }
     [[nodiscard]] const std::string& exit_password() const { return m_sPassword; }
 
@@ -75,6 +79,9 @@ private:
     // [Session] and [Texts]. A value a key cannot take is reported in one
     // line on the log, and the key keeps its default (for IdleReset: never).
     void read_session_settings(cInifile& ini);
+    // [AllowedSites]: one pattern per key; an unreadable one is reported and
+    // left out.
+    void read_allowed_sites(cInifile& ini);
 
     corvalen::platform::IToolbar& Toolbar1;
     corvalen::platform::IBrowserControl& MozillaBrowser1;
@@ -92,5 +99,6 @@ private:
     bool m_clear_on_home = false;
     std::string m_still_there;
     std::string m_continue;
+    std::string m_blocked;
     unsigned m_session = 0; // counts the sessions ended
 };

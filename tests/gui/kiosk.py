@@ -196,9 +196,11 @@ def colour_close(got, want, tolerance=8):
 
 
 class PageServer:
-    """Serves pages on 127.0.0.1 and records each request's path."""
+    """Serves pages on 127.0.0.1 (or another loopback address) and records
+    each request's path. A page of type "redirect" is a 302 to its body."""
 
-    def __init__(self, pages, delays=None):
+    def __init__(self, pages, delays=None, host="127.0.0.1"):
+        self.host = host
         self.pages = pages
         self.delays = delays or {}  # path -> seconds to wait before answering
         self.requests = []
@@ -214,7 +216,12 @@ class PageServer:
                 path = self.path.split("?")[0]
                 time.sleep(server.delays.get(path, 0))
                 content_type, body = server.pages.get(path, ("text/plain", None))
-                self.send_response(200 if body is not None else 404)
+                if content_type == "redirect":
+                    self.send_response(302)
+                    self.send_header("Location", body)
+                    content_type, body = "text/plain", b""
+                else:
+                    self.send_response(200 if body is not None else 404)
                 body = body if body is not None else b"not found"
                 self.send_header("Content-Type", content_type)
                 self.send_header("Content-Length", str(len(body)))
@@ -231,7 +238,7 @@ class PageServer:
                 except (BrokenPipeError, ConnectionResetError):
                     pass  # the browser gave up on the request (stop)
 
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.httpd = http.server.ThreadingHTTPServer((self.host, 0), Handler)
         self.port = self.httpd.server_address[1]
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
@@ -241,8 +248,8 @@ class PageServer:
         self.httpd.shutdown()
         self.httpd.server_close()
 
-    def url(self, path):
-        return f"http://127.0.0.1:{self.port}{path}"
+    def url(self, path, host=None):
+        return f"http://{host or self.host}:{self.port}{path}"
 
     def requested(self, path):
         with self.lock:

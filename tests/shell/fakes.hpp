@@ -59,8 +59,13 @@ public:
     void Width(float twips) override { width = twips; }
     void Height(float twips) override { height = twips; }
     void ClearSession() override { calls.emplace_back("ClearSession"); }
+    void AllowSites(platform::SiteList list) override {
+        calls.emplace_back("AllowSites");
+        sites = std::move(list);
+    }
 
     std::vector<std::string> calls;
+    platform::SiteList sites;
     float width = -1;
     float height = -1;
 };
@@ -93,8 +98,10 @@ public:
         shown = text + " [" + button + "] " + std::to_string(seconds_left);
     }
     void Hide() override { shown.clear(); }
+    void Flash(const std::string& text) override { flashed.push_back(text); }
 
     std::string shown; // empty while hidden
+    std::vector<std::string> flashed;
 };
 
 // Answers AskPassword from a script and records what it was asked.

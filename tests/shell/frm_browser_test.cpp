@@ -138,6 +138,38 @@ TEST_F(FormTest, ExitAsksForThePasswordEveryTimeWithOneSharedDialog) {
     EXPECT_TRUE(shell.browser.calls.empty()) << "the browser is left as it was";
 }
 
+TEST_F(FormTest, AllowedSitesAreTheHomeSiteAndTheReadablePatterns) {
+    const std::string options = "[Options]\nHomepage=http://127.0.0.1:8000/home.html\n";
+    const struct {
+        const char* section;
+        const char* reported; // in the one line logged, or nothing logged
+        bool docs, elsewhere; // whether these are allowed
+    } cases[] = {
+        {"", nullptr, true, true},
+        {"[AllowedSites]\n1=localhost:8000/docs\ncatalogue=exa mple\n", "catalogue=\"exa mple\"",
+         true, false},
+        {"[AllowedSites]\nall=*\n", "all=\"*\"", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.section);
+        FakeShell fresh{dir.path()};
+        settings(options + c.section);
+        fresh.form.Form_Load();
+        EXPECT_EQ(fresh.browser.calls.back(), "Navigate http://127.0.0.1:8000/home.html");
+        EXPECT_EQ(fresh.browser.sites.enabled(), *c.section != '\0');
+        EXPECT_TRUE(fresh.browser.sites.allows("http://127.0.0.1:8000/a.html", true));
+        EXPECT_EQ(fresh.browser.sites.allows("http://localhost:8000/docs/a.html", true), c.docs);
+        EXPECT_EQ(fresh.browser.sites.allows("http://127.0.0.2:8000/", true), c.elsewhere);
+        EXPECT_EQ(fresh.log.str().find(c.reported ? c.reported : "corvalen") != std::string::npos,
+                  c.reported != nullptr)
+            << fresh.log.str();
+    }
+    settings("[Texts]\nBlocked=Niet op deze zuil.\n");
+    shell.form.Form_Load();
+    shell.form.MozillaBrowser1_Refused();
+    EXPECT_EQ(shell.notice.flashed, Keys{"Niet op deze zuil."});
+}
+
 frmBrowser::Clock::time_point at(int seconds) {
     return frmBrowser::Clock::time_point(std::chrono::seconds(seconds));
 }

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The sites a terminal may show: the home page's own site and the operator's
+// patterns. Plain logic over addresses as the engine gives them.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvalen::platform {
+
+// One pattern: [scheme://]host[:port][/path].
+//
+// Without a scheme, http and https both match; without a port, the scheme's
+// default. A host starting with "*." takes in every subdomain and the host
+// itself. Hosts compare in their ASCII (IDNA) form, whatever the letter case
+// and a trailing dot; an IP address matches only itself. A path matches on
+// whole segments: /docs takes in /docs and /docs/a, not /docsx.
+class SitePattern {
+public:
+    // None for a text that is not such a pattern (userinfo, a query, another
+    // scheme, a wildcard anywhere but at the start, a bad port or host).
+    static std::optional<SitePattern> parse(std::string_view text);
+    // The site (scheme, host and port) of an http or https address.
+    static std::optional<SitePattern> site_of(std::string_view uri);
+
+    [[nodiscard]] bool matches(std::string_view uri) const;
+
+private:
+    std::string m_scheme; // empty: http and https
+    std::string m_host;   // ASCII form, without the "*."
+    bool m_subdomains = false;
+    int m_port = -1;    // -1: the scheme's default
+    std::string m_path; // without a trailing "/"; empty: every path
+};
+
+class SiteList {
+public:
+    // Off: every address the other rules allow.
+    SiteList() = default;
+    // On: the home page's site, and addresses any pattern matches.
+    SiteList(std::string home_page, std::vector<SitePattern> patterns);
+
+    [[nodiscard]] bool enabled() const { return m_enabled; }
+    // Whether a frame may show `uri`: only http and https, file: at or below
+    // the home page's directory when that is a file: page, the home page
+    // itself, and about:blank and about:srcdoc in frames within a page.
+    [[nodiscard]] bool allows(std::string_view uri, bool main_frame) const;
+
+private:
+    bool m_enabled = false;
+    std::string m_home_page;
+    std::optional<SitePattern> m_home_site;
+    std::string m_home_directory; // for a file: home page, ending in "/"
+    std::vector<SitePattern> m_patterns;
+};
+
+} // namespace corvalen::platform
