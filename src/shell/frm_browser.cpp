@@ -20,6 +20,12 @@ constexpr std::array<ButtonSwitch, 5> kButtonSwitches{{
     {"HomeEnabled", "home"},
 }};
 
+std::string value_of(cInifile& ini, const char* key, const char* fallback) {
+    ini.Key(key);
+    ini.Default(fallback);
+    return ini.Value();
+}
+
 // One line on the log for a setting that is not taken.
 void report(std::ostream& log, const char* key, const std::string& value, const char* wanted,
             const char* outcome) {
@@ -61,6 +67,7 @@ void frmBrowser::Form_Load() {
             }
         }
         read_session_settings(ini);
+        read_texts(ini);
         read_allowed_sites(ini);
     }
     MozillaBrowser1.Navigate(m_sHomePage);
@@ -78,9 +85,7 @@ void frmBrowser::read_allowed_sites(cInifile& ini) {
     // none left, only the home page's site remains.
     std::vector<corvalen::platform::SitePattern> patterns;
     for (const std::string& key : keys) {
-        ini.Key(key);
-        ini.Default("");
-        const std::string text = ini.Value();
+        const std::string text = value_of(ini, key.c_str(), "");
         if (auto pattern = corvalen::platform::SitePattern::parse(text)) {
             patterns.push_back(std::move(*pattern));
         } else {
@@ -98,17 +103,13 @@ void frmBrowser::MozillaBrowser1_Refused() {
 void frmBrowser::read_session_settings(cInifile& ini) {
     using corvalen::shell::whole_seconds;
     ini.Section("Session");
-    ini.Key("IdleReset");
-    ini.Default("0");
-    const std::string reset_text = ini.Value();
+    const std::string reset_text = value_of(ini, "IdleReset", "0");
     const std::optional<int> reset = whole_seconds(reset_text, 10, 86400);
     if (!reset && !reset_text.empty() && reset_text != "0") {
         report(m_log, "IdleReset", reset_text, "a whole number from 10 to 86400",
                "sessions do not end for lack of input");
     }
-    ini.Key("IdleWarning");
-    ini.Default("10");
-    const std::string warning_text = ini.Value();
+    const std::string warning_text = value_of(ini, "IdleWarning", "10");
     std::optional<int> warning = whole_seconds(warning_text, 0, 86400);
     if (!warning) {
         report(m_log, "IdleWarning", warning_text, "a whole number from 0 to 86400",
@@ -119,23 +120,18 @@ void frmBrowser::read_session_settings(cInifile& ini) {
         m_idle = corvalen::shell::IdleTimer(std::chrono::seconds(*reset),
                                              std::chrono::seconds(*warning));
     }
-    ini.Key("ClearOnHome");
-    ini.Default("0");
-    const std::string clear_text = ini.Value();
+    const std::string clear_text = value_of(ini, "ClearOnHome", "0");
     m_clear_on_home = clear_text == "1";
     if (clear_text != "1" && clear_text != "0" && !clear_text.empty()) {
         report(m_log, "ClearOnHome", clear_text, "0 or 1", "the home button keeps the session");
     }
+}
+
+void frmBrowser::read_texts(cInifile& ini) {
     ini.Section("Texts");
-    ini.Key("StillThere");
-    ini.Default("Are you still there?");
-    m_still_there = ini.Value();
-    ini.Key("Continue");
-    ini.Default("Continue");
-    m_continue = ini.Value();
-    ini.Key("Blocked");
-    ini.Default("This page is not available on this terminal.");
-    m_blocked = ini.Value();
+    m_still_there = value_of(ini, "StillThere", "Are you still there?");
+    m_continue = value_of(ini, "Continue", "Continue");
+    m_blocked = value_of(ini, "Blocked", "This page is not available on this terminal.");
 }
 
 std::optional<frmBrowser::Clock::duration> frmBrowser::Visitor_Input(Clock::time_point now) {

@@ -76,9 +76,11 @@ public:
     [[nodiscard]] const std::string& exit_password() const { return m_sPassword; }
 
 private:
-    // [Session] and [Texts]. A value a key cannot take is reported in one
-    // line on the log, and the key keeps its default (for IdleReset: never).
+    // [Session]. A value a key cannot take is reported in one line on the
+    // log, and the key keeps its default (for IdleReset: never).
     void read_session_settings(cInifile& ini);
+    // [Texts]: the texts of ours that visitors read.
+    void read_texts(cInifile& ini);
     // [AllowedSites]: one pattern per key; an unreadable one is reported and
     // left out.
     void read_allowed_sites(cInifile& ini);
