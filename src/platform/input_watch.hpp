@@ -24,8 +24,8 @@ public:
     InputWatch& operator=(const InputWatch&) = delete;
 
 private:
-    static gboolean on_surface_event(GSignalInvocationHint* hint, guint count,
-                                     const GValue* values, gpointer data);
+    static gboolean on_surface_event(GSignalInvocationHint* hint, guint count, const GValue* values,
+                                     gpointer data);
     void schedule(std::optional<Clock::duration> delay);
 
     Callback m_on_input;

@@ -16,8 +16,7 @@ constexpr unsigned kBannerSeconds = 4;
 
 } // namespace
 
-Notice::Notice(Gtk::Overlay& overlay)
-    : m_overlay(overlay), m_card(Gtk::Orientation::VERTICAL, 24) {
+Notice::Notice(Gtk::Overlay& overlay) : m_overlay(overlay), m_card(Gtk::Orientation::VERTICAL, 24) {
     install_style(".corvalen-notice { background: rgba(0, 0, 0, 0.6); }"
                   ".corvalen-notice-card { background: #ffffff; color: #1a1a1a;"
                   " border-radius: 12px; padding: 40px 56px; }"

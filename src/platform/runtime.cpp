@@ -9,8 +9,8 @@
 #include <gtkmm/label.h>
 #include <iostream>
 
-#include "style.hpp"
 #include "dialog_window.hpp"
+#include "style.hpp"
 
 namespace corvalen::platform {
 namespace {

@@ -141,10 +141,9 @@ bool SitePattern::matches(std::string_view uri) const {
     if (!host) {
         return false;
     }
-    const bool host_matches =
-        *host == m_host ||
-        (m_subdomains && host->ends_with(m_host) && host->size() > m_host.size() &&
-         (*host)[host->size() - m_host.size() - 1] == '.');
+    const bool host_matches = *host == m_host || (m_subdomains && host->ends_with(m_host) &&
+                                                  host->size() > m_host.size() &&
+                                                  (*host)[host->size() - m_host.size() - 1] == '.');
     const int port = address->port != -1 ? address->port : default_port(address->scheme);
     const int wanted = m_port != -1 ? m_port : default_port(address->scheme);
     return host_matches && port == wanted && is_within(address->path, m_path);

@@ -38,8 +38,7 @@ void report(std::ostream& log, const char* key, const std::string& value, const 
 frmBrowser::frmBrowser(corvalen::platform::IToolbar& toolbar,
                        corvalen::platform::IBrowserControl& browser,
                        corvalen::platform::IClientArea& client_area,
-                       corvalen::platform::IRuntime& runtime,
-                       corvalen::platform::INotice& notice,
+                       corvalen::platform::IRuntime& runtime, corvalen::platform::INotice& notice,
                        PasswordDialogFactory create_password_dialog,
                        std::string application_directory, std::ostream& log)
     : Toolbar1(toolbar), MozillaBrowser1(browser), m_client_area(client_area), m_runtime(runtime),
@@ -118,7 +117,7 @@ void frmBrowser::read_session_settings(cInifile& ini) {
     }
     if (reset) {
         m_idle = corvalen::shell::IdleTimer(std::chrono::seconds(*reset),
-                                             std::chrono::seconds(*warning));
+                                            std::chrono::seconds(*warning));
     }
     const std::string clear_text = value_of(ini, "ClearOnHome", "0");
     m_clear_on_home = clear_text == "1";

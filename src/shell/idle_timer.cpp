@@ -61,8 +61,8 @@ std::optional<IdleTimer::Clock::duration> IdleTimer::next_tick(Clock::time_point
 
 std::optional<int> whole_seconds(std::string_view text, int low, int high) {
     int value = 0;
-    if (text.empty() || !std::all_of(text.begin(), text.end(),
-                                      [](char c) { return c >= '0' && c <= '9'; })) {
+    if (text.empty() ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return std::nullopt;
     }
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -6,8 +6,8 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>

@@ -178,7 +178,7 @@ TEST_F(FormTest, SessionSettingsAreTakenOrReportedAndLeftAtTheirDefaults) {
     const Keys home{"Navigate about:blank"};
     const struct {
         const char* settings;
-        int first_tick; // seconds from the first input to the first tick; -1: none
+        int first_tick;       // seconds from the first input to the first tick; -1: none
         const char* reported; // in the one line logged, or nothing logged
         Keys home;            // what the home button does
     } cases[] = {
@@ -244,7 +244,8 @@ TEST_F(FormTest, AnEndedSessionClosesTheExitDialogWithoutAnAnswer) {
     EXPECT_EQ(shell.runtime.ended, 0);
     EXPECT_TRUE(shell.runtime.message_boxes.empty());
     EXPECT_EQ(shell.runtime.dialogs_closed, 1);
-    EXPECT_EQ(shell.browser.calls, (Keys{"Navigate about:blank", "ClearSession", "Navigate about:blank"}));
+    EXPECT_EQ(shell.browser.calls,
+              (Keys{"Navigate about:blank", "ClearSession", "Navigate about:blank"}));
 }
 
 } // namespace
