@@ -21,6 +21,7 @@ PAGE = ("text/html", b"<!doctype html><html><body style='background:#3366cc'>"
         b"<script>addEventListener('load', () => fetch('/done'))</script></body></html>")
 
 EXPECTED_FILES = [
+    "./etc/X11/corvalen-kiosk.conf",
     "./etc/corvalen/corvalen.ini",
     "./usr/bin/corvalen -> ../lib/corvalen/corvalen",
     "./usr/bin/corvalen-ini -> ../lib/corvalen/corvalen-ini",
@@ -61,6 +62,29 @@ class PackageFiles(unittest.TestCase):
         self.assertEqual(fields["Recommends"], "cage, xwayland")
         for dependency in ("adduser", "dbus", "libwebkitgtk-6.0-4", "libgtkmm-4.0-0", "libc6"):
             self.assertIn(dependency, fields["Depends"])
+
+    def test_bare_x_session_keeps_visitors_on_its_terminal(self):
+        # The session script's X server arguments, through a stand-in xinit.
+        here = os.path.dirname(os.path.abspath(__file__))
+        with tempfile.TemporaryDirectory() as bin_dir:
+            xinit = os.path.join(bin_dir, "xinit")
+            with open(xinit, "w", encoding="ascii") as f:
+                f.write('#!/bin/sh\nprintf "%s\\n" "$@" > "$(dirname "$0")/arguments"\n')
+            os.chmod(xinit, 0o755)
+            subprocess.run([os.path.join(here, "corvalen-session"), "x11"],
+                           env={"PATH": f"{bin_dir}:/usr/bin:/bin"}, capture_output=True)
+            with open(os.path.join(bin_dir, "arguments"), encoding="ascii") as f:
+                server = f.read().split("\n--\n", 1)[1].split()
+        self.assertEqual(server[:2], [":0", "vt1"])
+        for argument in ("-novtswitch", "-nolisten"):
+            self.assertIn(argument, server)
+        config = server[server.index("-config") + 1]
+        self.assertFalse(os.path.isabs(config), "an unprivileged server takes only relative ones")
+        self.assertIn(f"./etc/X11/{config}", EXPECTED_FILES)
+        with open(os.path.join(here, "corvalen-kiosk-xorg.conf"), encoding="ascii") as f:
+            flags = [" ".join(line.split()) for line in f if not line.lstrip().startswith("#")]
+        for flag in ('Option "DontVTSwitch" "true"', 'Option "DontZap" "true"'):
+            self.assertIn(flag, flags)
 
     def test_lintian_finds_no_error(self):
         result = subprocess.run(["lintian", "--tag-display-limit", "0", PACKAGE],

@@ -58,6 +58,7 @@ public:
         g_signal_connect(view, "create", G_CALLBACK(create), control);
         g_signal_connect(view, "context-menu", G_CALLBACK(context_menu), nullptr);
         g_signal_connect(view, "run-file-chooser", G_CALLBACK(run_file_chooser), nullptr);
+        g_signal_connect(view, "run-color-chooser", G_CALLBACK(run_color_chooser), nullptr);
         g_signal_connect(view, "print", G_CALLBACK(refuse), nullptr);
         g_signal_connect(view, "enter-fullscreen", G_CALLBACK(refuse), nullptr);
         g_signal_connect(view, "leave-fullscreen", G_CALLBACK(refuse), nullptr);
@@ -75,10 +76,12 @@ public:
     }
 
 private:
-    // Loads a request for a new window in this view instead, if allowed.
+    // Loads a request for a new window in this view instead, if allowed. The
+    // engine would treat that load as the program's own, which it does not
+    // restrict, so the page's address rules are applied here.
     static void load_here(BrowserControl* control, WebKitNavigationAction* action) {
         const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-        if (uri != nullptr && allows_navigation(view_uri(control->m_view), uri, false)) {
+        if (uri != nullptr && allows_new_window(view_uri(control->m_view), uri)) {
             webkit_web_view_load_request(control->m_view,
                                          webkit_navigation_action_get_request(action));
         }
@@ -165,6 +168,15 @@ private:
     static gboolean run_file_chooser(WebKitWebView* /*view*/, WebKitFileChooserRequest* request,
                                      gpointer /*data*/) {
         webkit_file_chooser_request_cancel(request);
+        return TRUE;
+    }
+
+    // The engine's colour chooser is a toolkit dialog of its own, a second
+    // window over the toolbar that remembers colours: a colour input keeps
+    // its value instead.
+    static gboolean run_color_chooser(WebKitWebView* /*view*/, WebKitColorChooserRequest* request,
+                                      gpointer /*data*/) {
+        webkit_color_chooser_request_cancel(request);
         return TRUE;
     }
 

@@ -11,13 +11,16 @@ namespace {
 constexpr std::chrono::seconds kFirstRetry{5};
 constexpr std::chrono::seconds kLongestRetry{60};
 
-bool is_file_uri(std::string_view uri) {
-    // Schemes compare case-insensitively.
-    constexpr std::string_view kFile = "file:";
-    return uri.size() >= kFile.size() &&
-           std::equal(kFile.begin(), kFile.end(), uri.begin(), [](char a, char b) {
+// Schemes compare case-insensitively; `scheme` is in lower case, with its ":".
+bool has_scheme(std::string_view uri, std::string_view scheme) {
+    return uri.size() >= scheme.size() &&
+           std::equal(scheme.begin(), scheme.end(), uri.begin(), [](char a, char b) {
                return a == std::tolower(static_cast<unsigned char>(b));
            });
+}
+
+bool is_file_uri(std::string_view uri) {
+    return has_scheme(uri, "file:");
 }
 
 } // namespace
@@ -43,6 +46,11 @@ std::chrono::milliseconds CrashRecovery::on_crash(std::chrono::steady_clock::tim
 
 bool allows_navigation(std::string_view from, std::string_view to, bool requested_by_program) {
     return requested_by_program || !is_file_uri(to) || is_file_uri(from);
+}
+
+bool allows_new_window(std::string_view from, std::string_view to) {
+    return has_scheme(to, "http:") || has_scheme(to, "https:") ||
+           (is_file_uri(to) && is_file_uri(from));
 }
 
 } // namespace corvalen::platform

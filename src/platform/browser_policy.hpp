@@ -41,4 +41,9 @@ private:
 // file: home page), and so may local pages.
 bool allows_navigation(std::string_view from, std::string_view to, bool requested_by_program);
 
+// Whether a page at `from` may have `to` opened in place of a new window:
+// http and https, and file: from a file: page. Never the engine's own pages,
+// data:, view-source: or anything else a plain link could not open.
+bool allows_new_window(std::string_view from, std::string_view to);
+
 } // namespace corvalen::platform

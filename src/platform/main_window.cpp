@@ -32,8 +32,8 @@ MainWindow::MainWindow(const std::string& title, const std::vector<ToolbarButton
     auto keys = Gtk::EventControllerKey::create();
     keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
     keys->signal_key_pressed().connect(
-        [this, controller = keys.get()](guint keyval, guint, Gdk::ModifierType) {
-            return on_key_captured(*controller, keyval);
+        [this, controller = keys.get()](guint keyval, guint, Gdk::ModifierType state) {
+            return on_key_captured(*controller, keyval, state);
         },
         false);
     add_controller(keys);
@@ -49,7 +49,8 @@ MainWindow::MainWindow(const std::string& title, const std::vector<ToolbarButton
     });
 }
 
-bool MainWindow::on_key_captured(const Gtk::EventControllerKey& keys, guint keyval) {
+bool MainWindow::on_key_captured(const Gtk::EventControllerKey& keys, guint keyval,
+                                 Gdk::ModifierType state) {
     if (m_notice.takes_input()) {
         return true; // a key that ends the notice does nothing else
     }
@@ -63,6 +64,12 @@ bool MainWindow::on_key_captured(const Gtk::EventControllerKey& keys, guint keyv
     GtkWidget* page = m_browser.widget();
     if (focus != nullptr &&
         (focus->gobj() == page || gtk_widget_is_ancestor(focus->gobj(), page))) {
+        // The keyboard's menu keys would open the toolkit's own text menu in
+        // a page's field (with Insert Emoji), past the filtered context menu.
+        const bool shift = (state & Gdk::ModifierType::SHIFT_MASK) == Gdk::ModifierType::SHIFT_MASK;
+        if (keyval == GDK_KEY_Menu || (keyval == GDK_KEY_F10 && shift)) {
+            return true;
+        }
         m_last_page_key = key;
         return false;
     }

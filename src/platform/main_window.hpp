@@ -44,7 +44,8 @@ private:
         bool operator==(const PageKey&) const = default;
     };
 
-    bool on_key_captured(const Gtk::EventControllerKey& keys, guint keyval);
+    bool on_key_captured(const Gtk::EventControllerKey& keys, guint keyval,
+                         Gdk::ModifierType state);
 
     ImageList m_normal_pictures;
     ImageList m_hot_pictures;

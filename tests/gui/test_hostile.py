@@ -60,6 +60,11 @@ Notification.requestPermission().then(p => fetch('/notification-' + p));"""),
 addEventListener('beforeunload', e => { e.preventDefault(); e.returnValue = 'stay'; });
 addEventListener('click', () => {});"""),
     "/keys.html": html(HOSTILE_COLOUR, script="addEventListener('load', () => fetch('/keys-loaded'));"),
+    "/color-input.html": html(HOSTILE_COLOUR, '<input type="color" class="whole">'),
+    "/open-internal.html": html(HOSTILE_COLOUR, full("div", 'onclick="' + "window.open('webkit://gpu'); "
+                                "window.open('data:text/html,<body style=background:#33aa33>'); "
+                                "window.open('view-source:' + location.href)" + '"')),
+    "/text-field.html": html(HOSTILE_COLOUR, '<textarea class="whole"></textarea>'),
 }
 
 
@@ -188,6 +193,28 @@ class HostileTest(unittest.TestCase):
                     self.display.run("xdotool", "key", keys)
                     time.sleep(0.7)
                     self.assert_locked(files, HOSTILE_COLOUR)
+
+            with self.subTest("toolkit windows and menus"):
+                # A colour input opens no window; a new window is no way to the
+                # engine's own pages; in a text field the menu keys open no
+                # menu, and the emoji chooser leaves nothing on disk.
+                for path in ("/color-input.html", "/open-internal.html"):
+                    self.visit(site, path)
+                    self.display.click(*CENTRE)
+                    time.sleep(1.5)
+                    self.assert_locked(files, HOSTILE_COLOUR)
+                self.visit(site, "/text-field.html")
+                self.display.click(*CENTRE)
+                before = self.display.screenshot("text-field")
+                for keys in ("Menu", "shift+F10"):
+                    self.display.run("xdotool", "key", keys)
+                    time.sleep(0.7)
+                    self.assertEqual(self.display.screenshot("menu-key").data, before.data, keys)
+                self.display.run("xdotool", "key", "ctrl+period")
+                time.sleep(1)
+                self.display.run("xdotool", "key", "Return", "Escape")
+                time.sleep(1)
+                self.assert_locked(files, HOSTILE_COLOUR)
 
             for path in ("/alert-loop.html", "/beforeunload.html"):
                 with self.subTest(path):

@@ -52,5 +52,28 @@ TEST(AllowsNavigation, NetworkPagesCannotOpenLocalFiles) {
     }
 }
 
+TEST(AllowsNewWindow, OnlyWhatAPlainLinkCouldOpen) {
+    const struct {
+        const char* from;
+        const char* to;
+        bool allowed;
+    } cases[] = {
+        {"http://127.0.0.1/a", "http://127.0.0.1/b", true},
+        {"http://127.0.0.1/a", "HTTPS://example.org/", true},
+        {"file:///srv/kiosk/home.html", "file:///srv/kiosk/b.html", true},
+        {"http://127.0.0.1/a", "file:///etc/passwd", false},
+        {"http://127.0.0.1/a", "webkit://gpu", false},
+        {"http://127.0.0.1/a", "data:text/html,x", false},
+        {"http://127.0.0.1/a", "view-source:http://127.0.0.1/a", false},
+        {"http://127.0.0.1/a", "resource:///org/webkit/x", false},
+        {"http://127.0.0.1/a", "about:blank", false},
+        {"http://127.0.0.1/a", "javascript:alert(1)", false},
+        {"http://127.0.0.1/a", "httpx://127.0.0.1/", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::allows_new_window(c.from, c.to), c.allowed) << c.from << " -> " << c.to;
+    }
+}
+
 } // namespace
 } // namespace corvalen::test
