@@ -6,6 +6,7 @@
 #include <cmath>
 #include <glibmm/main.h>
 #include <malloc.h>
+#include <utility>
 #include <webkit/webkit.h>
 
 namespace corvalen::platform {
@@ -59,6 +60,7 @@ public:
         g_signal_connect(view, "context-menu", G_CALLBACK(context_menu), nullptr);
         g_signal_connect(view, "run-file-chooser", G_CALLBACK(run_file_chooser), nullptr);
         g_signal_connect(view, "run-color-chooser", G_CALLBACK(run_color_chooser), nullptr);
+        g_signal_connect(view, "authenticate", G_CALLBACK(authenticate), control);
         g_signal_connect(view, "print", G_CALLBACK(refuse), nullptr);
         g_signal_connect(view, "enter-fullscreen", G_CALLBACK(refuse), nullptr);
         g_signal_connect(view, "leave-fullscreen", G_CALLBACK(refuse), nullptr);
@@ -178,6 +180,31 @@ private:
                                       gpointer /*data*/) {
         webkit_color_chooser_request_cancel(request);
         return TRUE;
+    }
+
+    // The engine asks for a sign-in inside the view. The request is kept, so
+    // that leaving the page cancels it and takes its box away.
+    static gboolean authenticate(WebKitWebView* /*view*/, WebKitAuthenticationRequest* request,
+                                 BrowserControl* control) {
+        control->dismiss_authentication();
+        control->m_authentication = WEBKIT_AUTHENTICATION_REQUEST(g_object_ref(request));
+        g_signal_connect(request, "authenticated", G_CALLBACK(authenticated), control);
+        g_signal_connect(request, "cancelled", G_CALLBACK(authentication_ended), control);
+        return FALSE;
+    }
+
+    static void authenticated(WebKitAuthenticationRequest* request, WebKitCredential* /*given*/,
+                              BrowserControl* control) {
+        authentication_ended(request, control);
+    }
+
+    static void authentication_ended(WebKitAuthenticationRequest* request,
+                                     BrowserControl* control) {
+        if (request == control->m_authentication) {
+            g_signal_handlers_disconnect_by_data(request, control);
+            control->m_authentication = nullptr;
+            g_object_unref(request);
+        }
     }
 
     static gboolean refuse(WebKitWebView* /*view*/, gpointer /*data*/) { return TRUE; }
@@ -311,6 +338,7 @@ WebKitWebView* BrowserControl::create_view() {
 }
 
 BrowserControl::~BrowserControl() {
+    dismiss_authentication();
     m_retry_timer.disconnect();
     m_restart_timer.disconnect();
     m_trim_timer.disconnect();
@@ -339,7 +367,17 @@ GtkWidget* BrowserControl::widget() const {
     return GTK_WIDGET(m_view);
 }
 
+void BrowserControl::dismiss_authentication() {
+    if (m_authentication != nullptr) {
+        WebKitAuthenticationRequest* request = std::exchange(m_authentication, nullptr);
+        g_signal_handlers_disconnect_by_data(request, this);
+        webkit_authentication_request_cancel(request);
+        g_object_unref(request);
+    }
+}
+
 void BrowserControl::run_command(std::function<void()> command) {
+    dismiss_authentication();
     m_retry_timer.disconnect();
     m_restart_timer.disconnect();
     m_retry.reset();
@@ -404,6 +442,7 @@ void BrowserControl::Refresh() {
 }
 
 void BrowserControl::ClearSession() {
+    dismiss_authentication();
     m_retry_timer.disconnect();
     m_restart_timer.disconnect();
     m_pending_command = nullptr;

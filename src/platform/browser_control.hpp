@@ -10,6 +10,7 @@
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _WebKitWebView WebKitWebView;
+typedef struct _WebKitAuthenticationRequest WebKitAuthenticationRequest;
 
 namespace corvalen::platform {
 
@@ -17,13 +18,14 @@ namespace corvalen::platform {
 // session: no cookies, cache or history outlive the program, or the visitor's
 // session when that is cleared.
 //
-// Locked down for a public terminal: new windows open in the same view;
-// downloads, file pickers, printing, full screen and permission requests are
-// refused; pages from the network cannot open local files; the context menu
-// offers only navigation and editing; page dialogs are answered at once, so
-// that they cannot hold the terminal; a crashed web process brings the home
-// page back; a page that cannot be reached shows a plain message and is tried
-// again with growing pauses.
+// Locked down for a public terminal: new windows open in the same view, and
+// only web addresses; downloads, file pickers, colour choosers, printing, full
+// screen and permission requests are refused; pages from the network cannot
+// open local files; the context menu offers only navigation and editing; page
+// dialogs are answered at once, so that they cannot hold the terminal, and a
+// sign-in box goes with its page; a crashed web process brings the home page
+// back; a page that cannot be reached shows a plain message and is tried again
+// with growing pauses.
 class BrowserControl : public IBrowserControl {
 public:
     BrowserControl();
@@ -73,8 +75,11 @@ private:
     void load(const std::string& url);
     void show_unreachable(const std::string& url);
     void release_freed_memory_later();
+    // Cancels a sign-in the page asked for, which takes its box away.
+    void dismiss_authentication();
 
     WebKitWebView* m_view;
+    WebKitAuthenticationRequest* m_authentication = nullptr;
     std::string m_home_page;
     std::string m_program_uri; // the last address the program itself asked for
     std::string m_unreachable_uri;

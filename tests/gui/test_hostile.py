@@ -65,6 +65,7 @@ addEventListener('click', () => {});"""),
                                 "window.open('data:text/html,<body style=background:#33aa33>'); "
                                 "window.open('view-source:' + location.href)" + '"')),
     "/text-field.html": html(HOSTILE_COLOUR, '<textarea class="whole"></textarea>'),
+    "/sign-in-frame.html": html(HOSTILE_COLOUR, '<iframe src="/sign-in" style="border: 0"></iframe>'),
 }
 
 
@@ -90,6 +91,14 @@ class Site(PageServer):
                 with site.lock:
                     site.requests.append(handler.path)
                 return redirect(handler, "file:///etc/passwd")
+            if handler.path == "/sign-in":
+                # Asked late, so that the page shows first.
+                time.sleep(1)
+                handler.send_response(401)
+                handler.send_header("WWW-Authenticate", 'Basic realm="Enter your card number"')
+                handler.send_header("Content-Length", "0")
+                handler.end_headers()
+                return None
             if handler.path == "/attachment":
                 with site.lock:
                     site.requests.append(handler.path)
@@ -215,6 +224,15 @@ class HostileTest(unittest.TestCase):
                 self.display.run("xdotool", "key", "Return", "Escape")
                 time.sleep(1)
                 self.assert_locked(files, HOSTILE_COLOUR)
+
+            with self.subTest("a frame's sign-in box goes with its page"):
+                self.visit(site, "/sign-in-frame.html")
+                self.assertTrue(wait_until(lambda: not self.shows(HOSTILE_COLOUR, 0), 10),
+                                "the sign-in box")
+                self.click_home()
+                self.assertTrue(self.shows(HOME_COLOUR, 5))
+                time.sleep(1)
+                self.assert_locked(files, HOME_COLOUR)
 
             for path in ("/alert-loop.html", "/beforeunload.html"):
                 with self.subTest(path):
