@@ -99,12 +99,23 @@ private:
             const char* uri =
                 webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
             const std::string target = uri != nullptr ? uri : "";
+            // While the visitor's command is on its way (and after Stop), the
+            // page's own navigations wait.
+            const auto kind = webkit_navigation_action_get_navigation_type(action);
+            const bool program_load = same_address(target, control->m_program_uri);
+            const bool ours = program_load || kind == WEBKIT_NAVIGATION_TYPE_BACK_FORWARD ||
+                              kind == WEBKIT_NAVIGATION_TYPE_RELOAD ||
+                              webkit_navigation_action_is_redirect(action);
+            if (!control->m_guard.allows(ours, webkit_navigation_action_is_user_gesture(action))) {
+                webkit_policy_decision_ignore(decision);
+                return TRUE;
+            }
             // Whether a frame or the page navigates is not told here: about:blank
             // passes for both, and a page left blank is no way out.
             if (!control->m_sites.allows(target, false)) {
                 return refuse_site(control, decision);
             }
-            if (!allows_navigation(view_uri(view), target, target == control->m_program_uri)) {
+            if (!allows_navigation(view_uri(view), target, program_load)) {
                 webkit_policy_decision_ignore(decision);
                 return TRUE;
             }
@@ -221,7 +232,7 @@ private:
     // command waits is busy in a loop that the command cannot get through.
     static gboolean script_dialog(WebKitWebView* /*view*/, WebKitScriptDialog* dialog,
                                   BrowserControl* control) {
-        if (control->m_pending_command && !control->m_restart_timer.connected()) {
+        if (control->m_guard.pending() && !control->m_restart_timer.connected()) {
             control->m_restart_timer = Glib::signal_idle().connect([control] {
                 control->restart_pending_command();
                 return false;
@@ -278,8 +289,9 @@ private:
 
     static void load_changed(WebKitWebView* /*view*/, WebKitLoadEvent event,
                              BrowserControl* control) {
-        if (event == WEBKIT_LOAD_STARTED) {
-            control->m_pending_command = nullptr;
+        if (event == WEBKIT_LOAD_COMMITTED) {
+            control->m_guard.committed();
+            control->guard_later();
         }
         if (event != WEBKIT_LOAD_FINISHED) {
             return;
@@ -296,7 +308,7 @@ private:
     // ended, and the command given again to a fresh web process.
     static void responsiveness_changed(WebKitWebView* view, GParamSpec* /*property*/,
                                        BrowserControl* control) {
-        if (!webkit_web_view_get_is_web_process_responsive(view) && control->m_pending_command) {
+        if (!webkit_web_view_get_is_web_process_responsive(view) && control->m_guard.pending()) {
             control->restart_pending_command();
         }
     }
@@ -339,6 +351,8 @@ WebKitWebView* BrowserControl::create_view() {
 
 BrowserControl::~BrowserControl() {
     dismiss_authentication();
+    m_guard_timer.disconnect();
+    cancel_probe();
     m_retry_timer.disconnect();
     m_restart_timer.disconnect();
     m_trim_timer.disconnect();
@@ -384,14 +398,75 @@ void BrowserControl::run_command(std::function<void()> command) {
     if (!webkit_web_view_get_is_web_process_responsive(m_view)) {
         webkit_web_view_terminate_web_process(m_view);
     }
+    m_guard.command(CommandGuard::Clock::now());
     m_pending_command = std::move(command);
     m_pending_command();
+    guard_later();
 }
 
 void BrowserControl::restart_pending_command() {
-    if (m_pending_command) {
+    if (m_guard.pending() && m_pending_command) {
+        cancel_probe();
         webkit_web_view_terminate_web_process(m_view);
         m_pending_command();
+    }
+}
+
+void BrowserControl::guard_later() {
+    m_guard_timer.disconnect();
+    const auto delay = m_guard.next_tick(CommandGuard::Clock::now());
+    if (!delay) {
+        cancel_probe();
+        return;
+    }
+    m_guard_timer = Glib::signal_timeout().connect(
+        [this] {
+            m_guard_timer = sigc::connection(); // this one ends as it returns
+            switch (m_guard.tick(CommandGuard::Clock::now())) {
+            case CommandGuard::Step::None:
+                break;
+            case CommandGuard::Step::Probe:
+                probe();
+                break;
+            case CommandGuard::Step::Restart:
+                restart_pending_command();
+                break;
+            }
+            guard_later();
+            return false;
+        },
+        static_cast<unsigned>(std::chrono::ceil<std::chrono::milliseconds>(*delay).count()));
+}
+
+void BrowserControl::probe() {
+    cancel_probe();
+    m_probe = g_cancellable_new();
+    webkit_web_view_evaluate_javascript(
+        m_view, "0", -1, nullptr, nullptr, m_probe,
+        [](GObject* view, GAsyncResult* result, gpointer data) {
+            GError* error = nullptr;
+            JSCValue* value =
+                webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &error);
+            if (value != nullptr) {
+                g_object_unref(value);
+            }
+            const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+            g_clear_error(&error);
+            if (cancelled) {
+                return; // the control may be gone
+            }
+            auto* control = static_cast<BrowserControl*>(data);
+            control->m_guard.answered(CommandGuard::Clock::now(),
+                                      webkit_web_view_is_loading(control->m_view) != FALSE);
+            control->guard_later();
+        },
+        this);
+}
+
+void BrowserControl::cancel_probe() {
+    if (m_probe != nullptr) {
+        g_cancellable_cancel(m_probe);
+        g_clear_object(&m_probe);
     }
 }
 
@@ -402,6 +477,7 @@ void BrowserControl::load(const std::string& url) {
 
 void BrowserControl::show_unreachable(const std::string& url) {
     m_unreachable_uri = url;
+    m_program_uri = url;
     m_loading_message = true;
     webkit_web_view_load_alternate_html(m_view, kUnreachablePage, url.c_str(), nullptr);
     m_retry_timer.disconnect();
@@ -428,6 +504,8 @@ void BrowserControl::GoForward() {
 void BrowserControl::Stop() {
     m_retry_timer.disconnect();
     m_pending_command = nullptr;
+    m_guard.stopped();
+    guard_later();
     webkit_web_view_stop_loading(m_view);
 }
 
@@ -446,6 +524,8 @@ void BrowserControl::ClearSession() {
     m_retry_timer.disconnect();
     m_restart_timer.disconnect();
     m_pending_command = nullptr;
+    m_guard = CommandGuard();
+    guard_later();
     m_retry.reset();
     m_loading_message = false;
     m_program_uri.clear();

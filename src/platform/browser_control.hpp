@@ -11,6 +11,7 @@
 typedef struct _GtkWidget GtkWidget;
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitAuthenticationRequest WebKitAuthenticationRequest;
+typedef struct _GCancellable GCancellable;
 
 namespace corvalen::platform {
 
@@ -75,6 +76,11 @@ private:
     void load(const std::string& url);
     void show_unreachable(const std::string& url);
     void release_freed_memory_later();
+    // Runs the guard's next step when it is due.
+    void guard_later();
+    // Asks the page for a sign of life; the answer goes to the guard.
+    void probe();
+    void cancel_probe();
     // Cancels a sign-in the page asked for, which takes its box away.
     void dismiss_authentication();
 
@@ -86,6 +92,9 @@ private:
     bool m_loading_message = false;
     RetryBackoff m_retry;
     CrashRecovery m_crashes;
+    CommandGuard m_guard;
+    sigc::connection m_guard_timer;
+    GCancellable* m_probe = nullptr;
     sigc::connection m_retry_timer;
     sigc::connection m_restart_timer;
     sigc::connection m_trim_timer;

@@ -44,6 +44,64 @@ std::chrono::milliseconds CrashRecovery::on_crash(std::chrono::steady_clock::tim
                : std::chrono::duration_cast<std::chrono::milliseconds>(kSlowRestart);
 }
 
+void CommandGuard::command(Clock::time_point now) {
+    m_pending = true;
+    m_stopped = false;
+    m_probing = false;
+    m_due = now + kPatience;
+}
+
+void CommandGuard::committed() {
+    m_pending = false;
+    m_probing = false;
+}
+
+void CommandGuard::stopped() {
+    m_pending = false;
+    m_stopped = true;
+    m_probing = false;
+}
+
+void CommandGuard::answered(Clock::time_point now, bool loading) {
+    if (!m_probing) {
+        return;
+    }
+    m_probing = false;
+    m_pending = loading;
+    m_due = now + kPatience;
+}
+
+CommandGuard::Step CommandGuard::tick(Clock::time_point now) {
+    if (!m_pending || now < m_due) {
+        return Step::None;
+    }
+    if (!m_probing) {
+        m_probing = true;
+        m_due = now + kProbeWait;
+        return Step::Probe;
+    }
+    m_probing = false;
+    m_due = now + kPatience;
+    return Step::Restart;
+}
+
+std::optional<CommandGuard::Clock::duration> CommandGuard::next_tick(Clock::time_point now) const {
+    if (!m_pending) {
+        return std::nullopt;
+    }
+    return std::max(Clock::duration::zero(), m_due - now);
+}
+
+bool CommandGuard::allows(bool ours, bool gesture) {
+    if (m_pending) {
+        return ours;
+    }
+    if (gesture) {
+        m_stopped = false;
+    }
+    return !m_stopped || ours || gesture;
+}
+
 bool allows_navigation(std::string_view from, std::string_view to, bool requested_by_program) {
     return requested_by_program || !is_file_uri(to) || is_file_uri(from);
 }

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <deque>
+#include <optional>
 #include <string_view>
 
 namespace corvalen::platform {
@@ -34,6 +35,53 @@ public:
 
 private:
     std::deque<std::chrono::steady_clock::time_point> m_recent;
+};
+
+// Sees a visitor's command (back, forward, refresh, home) through whatever
+// the page does while being left: a hang in an unload-time handler, a storm
+// of navigations of its own.
+//
+// A command is pending until a load commits. Meanwhile only the command's own
+// navigations go ahead. If none has committed after kPatience, the page is
+// probed; a page that does not answer within kProbeWait is hung, and its web
+// process is ended and the command given again. A page that answers while
+// nothing loads has let the command go (refused, say): nothing is pending
+// then. After Stop the page's own navigations that no visitor asked for are
+// refused, until the next command or the visitor's next click on the page,
+// which ends a navigation loop.
+class CommandGuard {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kPatience{700};
+    static constexpr std::chrono::milliseconds kProbeWait{300};
+
+    enum class Step {
+        None,
+        Probe,   // ask the page for a sign of life, then call answered()
+        Restart, // end the web process and give the command again
+    };
+
+    void command(Clock::time_point now);
+    void committed();
+    void stopped();
+    // The page answered the probe; `loading` tells whether a load is under way.
+    void answered(Clock::time_point now, bool loading);
+    // What is due at `now`.
+    Step tick(Clock::time_point now);
+    // How long until tick() has something to do; none while nothing is pending.
+    [[nodiscard]] std::optional<Clock::duration> next_tick(Clock::time_point now) const;
+
+    [[nodiscard]] bool pending() const { return m_pending; }
+    // Whether a navigation may go ahead now: `ours` when the program asked
+    // for it (or it continues one that did), `gesture` when the visitor's
+    // click or key started it.
+    [[nodiscard]] bool allows(bool ours, bool gesture);
+
+private:
+    bool m_pending = false;
+    bool m_stopped = false;
+    bool m_probing = false;
+    Clock::time_point m_due;
 };
 
 // Whether a navigation from the page at `from` to `to` may go ahead. Pages

@@ -19,16 +19,17 @@ struct Address {
     bool has_query_or_fragment = false;
     int port = -1;
     std::string path;
+    std::string query;
 };
 
-std::optional<Address> parse_address(std::string_view text) {
+std::optional<Address> parse_address(std::string_view text, bool decoded = false) {
     const std::string copy(text);
-    std::unique_ptr<GUri, decltype(&g_uri_unref)> uri(
-        g_uri_parse(copy.c_str(),
-                    static_cast<GUriFlags>(G_URI_FLAGS_ENCODED_PATH | G_URI_FLAGS_ENCODED_QUERY |
-                                           G_URI_FLAGS_ENCODED_FRAGMENT),
-                    nullptr),
-        g_uri_unref);
+    const auto flags =
+        decoded ? G_URI_FLAGS_NONE
+                : static_cast<GUriFlags>(G_URI_FLAGS_ENCODED_PATH | G_URI_FLAGS_ENCODED_QUERY |
+                                         G_URI_FLAGS_ENCODED_FRAGMENT);
+    std::unique_ptr<GUri, decltype(&g_uri_unref)> uri(g_uri_parse(copy.c_str(), flags, nullptr),
+                                                      g_uri_unref);
     if (!uri) {
         return std::nullopt;
     }
@@ -42,6 +43,8 @@ std::optional<Address> parse_address(std::string_view text) {
         g_uri_get_query(uri.get()) != nullptr || g_uri_get_fragment(uri.get()) != nullptr;
     address.port = g_uri_get_port(uri.get());
     address.path = g_uri_get_path(uri.get());
+    const char* query = g_uri_get_query(uri.get());
+    address.query = query != nullptr ? query : "";
     return address;
 }
 
@@ -147,6 +150,28 @@ bool SitePattern::matches(std::string_view uri) const {
     const int port = address->port != -1 ? address->port : default_port(address->scheme);
     const int wanted = m_port != -1 ? m_port : default_port(address->scheme);
     return host_matches && port == wanted && is_within(address->path, m_path);
+}
+
+bool same_address(std::string_view a, std::string_view b) {
+    if (a == b) {
+        return true;
+    }
+    const auto first = parse_address(a, true);
+    const auto second = parse_address(b, true);
+    if (!first || !second || first->scheme != second->scheme) {
+        return false;
+    }
+    const auto port = [](const Address& address) {
+        return address.port != -1 ? address.port : default_port(address.scheme);
+    };
+    const auto path = [](const Address& address) {
+        return address.path.empty() && address.has_host ? std::string("/") : address.path;
+    };
+    const auto host = [](const Address& address) {
+        return canonical_host(address.host).value_or(address.host);
+    };
+    return host(*first) == host(*second) && port(*first) == port(*second) &&
+           path(*first) == path(*second) && first->query == second->query;
 }
 
 SiteList::SiteList(std::string home_page, std::vector<SitePattern> patterns)

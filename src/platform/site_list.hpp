@@ -36,6 +36,11 @@ private:
     std::string m_path; // without a trailing "/"; empty: every path
 };
 
+// Whether two absolute addresses name the same resource once each is
+// written the way an engine writes it: letter case of scheme and host, a
+// default port, an empty path, percent-encoding. The fragment does not count.
+bool same_address(std::string_view a, std::string_view b);
+
 class SiteList {
 public:
     // Off: every address the other rules allow.

@@ -66,7 +66,14 @@ addEventListener('click', () => {});"""),
                                 "window.open('view-source:' + location.href)" + '"')),
     "/text-field.html": html(HOSTILE_COLOUR, '<textarea class="whole"></textarea>'),
     "/sign-in-frame.html": html(HOSTILE_COLOUR, '<iframe src="/sign-in" style="border: 0"></iframe>'),
+    "/hang-pagehide.html": html(HOSTILE_COLOUR, script="addEventListener('pagehide', () => { for (;;); });"),
+    "/hang-beforeunload.html": html(HOSTILE_COLOUR,
+                                    script="addEventListener('beforeunload', () => { for (;;); });"),
+    "/hang-visibility.html": html(HOSTILE_COLOUR, script="""
+document.addEventListener('visibilitychange', () => { for (;;); });"""),
 }
+# On another site, a page that navigates to itself all the time.
+STORM = html(HOSTILE_COLOUR, script="setInterval(() => { location.href = location.href; }, 1);")
 
 
 class Site(PageServer):
@@ -234,14 +241,35 @@ class HostileTest(unittest.TestCase):
                 time.sleep(1)
                 self.assert_locked(files, HOME_COLOUR)
 
-            for path in ("/alert-loop.html", "/beforeunload.html"):
+            for path in ("/alert-loop.html", "/beforeunload.html", "/hang-pagehide.html",
+                         "/hang-beforeunload.html", "/hang-visibility.html"):
                 with self.subTest(path):
                     self.visit(site, path)
                     self.display.click(*CENTRE)
                     time.sleep(1)
                     self.click_home()
-                    self.assertTrue(self.shows(HOME_COLOUR, 15), "home leaves " + path)
+                    self.assertTrue(self.shows(HOME_COLOUR, 5), "home leaves " + path)
                     self.assert_locked(files, HOME_COLOUR)
+
+            with self.subTest("a navigation storm on another site"), \
+                    PageServer({"/storm.html": STORM}, host="127.0.0.2") as other:
+                for command in ("home", "stop"):
+                    site.next_page = other.url("/storm.html")
+                    self.click_home()
+                    self.assertTrue(self.shows(HOME_COLOUR), "home page")
+                    self.display.click(*CENTRE)
+                    self.assertTrue(wait_until(lambda: other.count("/storm.html") > 20, 10))
+                    if command == "home":
+                        self.click_home()
+                        self.assertTrue(self.shows(HOME_COLOUR, 5), "home wins")
+                    else:
+                        self.display.click(2 * 31 + 15, 16)
+                        time.sleep(1)
+                        count = other.count("/storm.html")
+                        time.sleep(1)
+                        self.assertEqual(other.count("/storm.html"), count, "stop ends the loop")
+                self.click_home()
+                self.assert_locked(files, HOME_COLOUR)
 
             self.assertEqual(self.kiosk.exit_with(PASSWORD), 0)
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/browser_policy.hpp"
+#include "platform/site_list.hpp"
 
 namespace corvalen::test {
 namespace {
@@ -29,6 +30,74 @@ TEST(CrashRecovery, QuickUnlessItKeepsCrashing) {
     EXPECT_EQ(recovery.on_crash(start + 4s), platform::CrashRecovery::kSlowRestart);
     // Once the earlier crashes are more than a minute old, quick again.
     EXPECT_EQ(recovery.on_crash(start + 3s + 2min), platform::CrashRecovery::kQuickRestart);
+}
+
+TEST(CommandGuard, AHungPageIsProbedThenRestartedAndAStormWaits) {
+    using platform::CommandGuard;
+    using Step = CommandGuard::Step;
+    using std::chrono::milliseconds;
+    const auto t0 = CommandGuard::Clock::time_point{};
+    const auto at = [t0](long ms) { return t0 + milliseconds(ms); };
+    const long p = CommandGuard::kPatience.count();
+    const long w = CommandGuard::kProbeWait.count();
+    // Events at times in ms (c: a command, k: a load commits), then ticks
+    // with the step each must yield.
+    const struct {
+        const char* name;
+        std::vector<std::pair<long, char>> events;
+        std::vector<std::pair<long, Step>> ticks; // after all events
+        bool pending;
+    } cases[] = {
+        {"committed in time", {{0, 'c'}, {p - 1, 'k'}}, {{p, Step::None}}, false},
+        {"a hung page",
+         {{0, 'c'}},
+         {{p - 1, Step::None}, {p, Step::Probe}, {p + w - 1, Step::None}, {p + w, Step::Restart}},
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CommandGuard guard;
+        for (const auto& [time, event] : c.events) {
+            if (event == 'c') {
+                guard.command(at(time));
+            } else if (event == 'k') {
+                guard.committed();
+            }
+        }
+        for (const auto& [time, step] : c.ticks) {
+            EXPECT_EQ(guard.tick(at(time)), step) << time;
+        }
+        EXPECT_EQ(guard.pending(), c.pending);
+    }
+
+    CommandGuard guard;
+    EXPECT_TRUE(guard.allows(false, false)) << "nothing pending: the page navigates";
+    guard.command(at(0));
+    EXPECT_EQ(guard.next_tick(at(100)), milliseconds(p - 100));
+    EXPECT_FALSE(guard.allows(false, true)) << "pending: only the command's own";
+    EXPECT_TRUE(guard.allows(true, false));
+    ASSERT_EQ(guard.tick(at(p)), Step::Probe);
+    guard.answered(at(p + 1), true);
+    EXPECT_EQ(guard.tick(at(p + w)), Step::None) << "a page that answers is not hung";
+    EXPECT_EQ(guard.tick(at(2 * p + 1)), Step::Probe);
+    guard.answered(at(2 * p + 2), false);
+    EXPECT_FALSE(guard.pending()) << "nothing loads: the command has gone";
+    EXPECT_EQ(guard.next_tick(at(2 * p + 2)), std::nullopt);
+    guard.stopped();
+    EXPECT_FALSE(guard.allows(false, false)) << "after Stop a loop of its own ends";
+    guard.committed();
+    EXPECT_FALSE(guard.allows(false, false)) << "not even after a load of its own";
+    EXPECT_TRUE(guard.allows(false, true)) << "but the visitor's click goes";
+    EXPECT_TRUE(guard.allows(false, false)) << "and lets the page go on";
+}
+
+TEST(SameAddress, AsAnEngineWritesIt) {
+    EXPECT_TRUE(platform::same_address("http://127.0.0.1:8000", "http://127.0.0.1:8000/"));
+    EXPECT_TRUE(platform::same_address("HTTP://Example.org:80/a b", "http://example.org/a%20b"));
+    EXPECT_TRUE(platform::same_address("about:blank", "about:blank"));
+    EXPECT_FALSE(platform::same_address("http://example.org/a", "http://example.org/a?b"));
+    EXPECT_FALSE(platform::same_address("http://example.org/", "https://example.org/"));
+    EXPECT_FALSE(platform::same_address("http://example.org:8080/", "http://example.org/"));
 }
 
 TEST(AllowsNavigation, NetworkPagesCannotOpenLocalFiles) {
