@@ -12,10 +12,6 @@
 namespace corvalen::platform {
 namespace {
 
-int to_pixels(float twips) {
-    return std::max(0, static_cast<int>(std::lround(twips / kTwipsPerPixel)));
-}
-
 // The only context menu entries a visitor gets.
 constexpr std::array kAllowedMenuActions{
     WEBKIT_CONTEXT_MENU_ACTION_GO_BACK, WEBKIT_CONTEXT_MENU_ACTION_GO_FORWARD,
@@ -565,14 +561,14 @@ void BrowserControl::AllowSites(SiteList sites) {
 }
 
 void BrowserControl::Width(float twips) {
-    m_width = to_pixels(twips);
+    m_width = std::max(0, to_pixels(twips));
     if (m_size_changed) {
         m_size_changed();
     }
 }
 
 void BrowserControl::Height(float twips) {
-    m_height = to_pixels(twips);
+    m_height = std::max(0, to_pixels(twips));
     if (m_size_changed) {
         m_size_changed();
     }

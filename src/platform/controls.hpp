@@ -5,6 +5,7 @@
 // windows' logic is written against these, the GTK widgets implement them,
 // and tests use fakes. Sizes are in twips (15 to the logical pixel).
 
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,13 @@
 namespace corvalen::platform {
 
 inline constexpr float kTwipsPerPixel = 15.0F;
+// The toolbar's height as designed.
+inline constexpr float kToolbarHeight = 480.0F;
+
+// A length in twips as whole logical pixels, to the nearest.
+inline int to_pixels(double twips) {
+    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
+}
 
 class IToolbarButton {
 public:

@@ -11,13 +11,7 @@
 #include "x11_placement.hpp"
 
 namespace corvalen::platform {
-namespace {
-
-int to_pixels(std::int32_t twips) {
-    return static_cast<int>(std::lround(twips / static_cast<double>(kTwipsPerPixel)));
-}
-
-} // namespace
+namespace {} // namespace
 
 Gdk::Rectangle MonitorMetrics::geometry() const {
     const auto display = m_window.get_display();

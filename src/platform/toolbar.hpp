@@ -37,7 +37,7 @@ private:
 // A row of keyed picture buttons. Hidden buttons take no room.
 class Toolbar : public Gtk::Box, public IToolbar {
 public:
-    static constexpr int kHeight = 32;
+    static constexpr int kHeight = static_cast<int>(kToolbarHeight / kTwipsPerPixel);
     static constexpr int kButtonWidth = 31;
     static constexpr int kButtonHeight = 30;
 

@@ -19,7 +19,7 @@ class cInifile;
 
 struct FormDesign {
     static constexpr const char* kTitle = "Corvalen";
-    static constexpr float kToolbarHeight = 480.0F; // twips
+    static constexpr float kToolbarHeight = corvalen::platform::kToolbarHeight; // twips
 
     struct Button {
         const char* key;

@@ -13,9 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include <unistd.h>
-
 #include "inifile/cinifile.hpp"
+#include "platform/application.hpp"
 #include "profile/profile.hpp"
 #include "profile/text.hpp"
 
@@ -52,13 +51,8 @@ missing or a write fails; 2 for a usage error.
 // Where Corvalen looks for its settings: the directory of its executable,
 // which this tool shares.
 std::string default_settings_path() {
-    std::vector<char> buffer(4096);
-    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size()) {
-        return "corvalen.ini";
-    }
-    const std::string executable(buffer.data(), static_cast<std::size_t>(length));
-    return executable.substr(0, executable.rfind('/') + 1) + "corvalen.ini";
+    const std::string directory = corvalen::platform::application_directory();
+    return directory.empty() ? "corvalen.ini" : directory + "/corvalen.ini";
 }
 
 int usage_error(const std::string& message) {
