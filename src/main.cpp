@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <gtkmm/application.h>
 #include <memory>
-#include <vector>
 
 #include "password/frm_password.hpp"
 #include "platform/application.hpp"
@@ -44,11 +43,7 @@ int main() {
     std::unique_ptr<InputWatch> input_watch;
     app->signal_activate().connect([&] {
         report_handler_errors();
-        std::vector<ToolbarButtonDesign> buttons;
-        for (const auto& button : FormDesign::kButtons) {
-            buttons.push_back({button.key, button.picture});
-        }
-        window = std::make_unique<MainWindow>(FormDesign::kTitle, buttons);
+        window = std::make_unique<MainWindow>(FormDesign::kTitle, FormDesign::kButtons);
         runtime = std::make_unique<Runtime>(*window);
         auto create_password_dialog = [&] {
             return std::make_unique<frmPassword>(

@@ -22,6 +22,13 @@ inline int to_pixels(double twips) {
     return static_cast<int>(std::lround(twips / kTwipsPerPixel));
 }
 
+// A toolbar button as designed: its key, and its picture's index in the
+// image lists, from 1.
+struct ToolbarButtonDesign {
+    const char* key;
+    int picture;
+};
+
 class IToolbarButton {
 public:
     virtual ~IToolbarButton() = default;

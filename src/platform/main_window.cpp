@@ -14,7 +14,7 @@ constexpr const char* kIconName = "corvalen";
 
 } // namespace
 
-MainWindow::MainWindow(const std::string& title, const std::vector<ToolbarButtonDesign>& buttons)
+MainWindow::MainWindow(const std::string& title, std::span<const ToolbarButtonDesign> buttons)
     : m_normal_pictures("normal", kPictureCount), m_hot_pictures("hot", kPictureCount),
       m_toolbar(m_normal_pictures, m_hot_pictures), m_client_area(m_toolbar, m_browser),
       m_notice(m_overlay) {

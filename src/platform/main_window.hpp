@@ -4,6 +4,7 @@
 #include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/overlay.h>
 #include <gtkmm/window.h>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,16 +16,11 @@
 
 namespace corvalen::platform {
 
-struct ToolbarButtonDesign {
-    std::string key;
-    int picture; // index in the image lists, from 1
-};
-
 // A frameless window covering the whole screen: the toolbar on top, the
 // browser control below it, and the notices over both.
 class MainWindow : public Gtk::Window {
 public:
-    MainWindow(const std::string& title, const std::vector<ToolbarButtonDesign>& buttons);
+    MainWindow(const std::string& title, std::span<const ToolbarButtonDesign> buttons);
 
     Toolbar& toolbar() { return m_toolbar; }
     BrowserControl& browser() { return m_browser; }

@@ -21,12 +21,8 @@ struct FormDesign {
     static constexpr const char* kTitle = "Corvalen";
     static constexpr float kToolbarHeight = corvalen::platform::kToolbarHeight; // twips
 
-    struct Button {
-        const char* key;
-        int picture;
-    };
     // Toolbar1's buttons, left to right.
-    static constexpr std::array<Button, 6> kButtons{{
+    static constexpr std::array<corvalen::platform::ToolbarButtonDesign, 6> kButtons{{
         {"back", 1},
         {"forward", 2},
         {"stop", 3},
