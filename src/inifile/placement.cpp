@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cinifile.hpp"
+#include "profile/text.hpp"
 
 namespace {
 
@@ -60,14 +61,7 @@ std::string number_text(double value) {
 
 std::int32_t cInifile::CLngDefault(const std::string& sString, std::int32_t lDefault) {
     const std::string_view mark = std::localeconv()->decimal_point;
-    std::string_view text = sString;
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
+    std::string_view text = corvalen::profile::trim_blanks(sString);
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
         negative = text.front() == '-';

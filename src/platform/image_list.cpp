@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "image_list.hpp"
 
+#include <gdkmm/pixbuf.h>
 #include <gio/gio.h>
+#include <gtkmm/icontheme.h>
 #include <stdexcept>
 
 extern "C" void corvalen_register_resource(void);
 
 namespace corvalen::platform {
+namespace {
 
+// The pictures and icons built into the program, registered on first use.
 void register_resources() {
     static const bool registered = [] {
         corvalen_register_resource();
@@ -18,6 +22,13 @@ void register_resources() {
 
 Glib::RefPtr<Gdk::Texture> keyed_texture(const Glib::RefPtr<Gdk::Pixbuf>& picture) {
     return Gdk::Texture::create_for_pixbuf(picture->add_alpha(true, 255, 0, 255));
+}
+
+} // namespace
+
+void install_builtin_icons(const Glib::RefPtr<Gdk::Display>& display) {
+    register_resources();
+    Gtk::IconTheme::get_for_display(display)->add_resource_path("/org/corvalen/icons/hicolor");
 }
 
 ImageList::ImageList(const std::string& name, int count) {

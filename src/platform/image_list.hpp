@@ -1,22 +1,19 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <gdkmm/pixbuf.h>
+#include <gdkmm/display.h>
 #include <gdkmm/texture.h>
 #include <string>
 #include <vector>
 
 namespace corvalen::platform {
 
-// Makes the pictures and icons built into the program available; call once
-// before any ImageList is loaded or the window icon is set.
-void register_resources();
+// Makes the icons built into the program (the window icon, the error sign)
+// available by name on `display`.
+void install_builtin_icons(const Glib::RefPtr<Gdk::Display>& display);
 
-// The picture as a texture in which every magenta (255, 0, 255) pixel is
-// transparent.
-Glib::RefPtr<Gdk::Texture> keyed_texture(const Glib::RefPtr<Gdk::Pixbuf>& picture);
-
-// A list of same-sized pictures, indexed from 1.
+// A list of same-sized pictures built into the program, indexed from 1; every
+// magenta (255, 0, 255) pixel is transparent.
 class ImageList {
 public:
     // Loads NAME-1.png ... NAME-COUNT.png from the built-in pictures.

@@ -4,7 +4,6 @@
 #include "dialog_window.hpp"
 
 #include <gtkmm/eventcontrollerkey.h>
-#include <gtkmm/icontheme.h>
 
 namespace corvalen::platform {
 namespace {
@@ -21,8 +20,7 @@ MainWindow::MainWindow(const std::string& title, std::span<const ToolbarButtonDe
     for (const ToolbarButtonDesign& button : buttons) {
         m_toolbar.add_button(button.key, button.picture);
     }
-    Gtk::IconTheme::get_for_display(get_display())
-        ->add_resource_path("/org/corvalen/icons/hicolor");
+    install_builtin_icons(get_display());
     set_icon_name(kIconName);
     set_title(title);
     set_decorated(false);

@@ -69,7 +69,6 @@ public:
     void MozillaBrowser1_Refused();
 
     [[nodiscard]] const std::string& home_page() const { return m_sHomePage; }
-    [[nodiscard]] const std::string& exit_password() const { return m_sPassword; }
 
 private:
     // [Session]. A value a key cannot take is reported in one line on the
