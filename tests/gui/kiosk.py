@@ -20,6 +20,20 @@ import time
 SCREEN_WIDTH = 1024
 SCREEN_HEIGHT = 768
 MAGENTA = (255, 0, 255)
+# The toolbar as designed: its buttons left to right, each this wide, with its
+# picture 3 px in from its left edge and 4 px down.
+BUTTONS = ("back", "forward", "stop", "refresh", "home", "end")
+BUTTON_WIDTH = 31
+
+
+def button_centre(name):
+    """Where a click on the toolbar button lands, with every button shown."""
+    return (BUTTONS.index(name) * BUTTON_WIDTH + 15, 16)
+
+
+def picture_corner(name):
+    """The top-left corner of the button's picture, with every button shown."""
+    return (BUTTONS.index(name) * BUTTON_WIDTH + 3, 4)
 
 PROGRAM = os.environ.get("CORVALEN", "")
 ASSETS = os.environ.get("CORVALEN_ASSETS", "")
@@ -368,10 +382,12 @@ class Kiosk:
             return 0
 
     def exit_with(self, password):
-        """Leaves through the exit button; returns the exit status."""
+        """Leaves through the exit button; returns the exit status, or None
+        when no password dialog came."""
         self.toolbar_shown()
-        self.display.click(5 * 31 + 15, 16)
-        wait_until(lambda: self.display.window_geometry("Afsluiten"), 10)
+        self.display.click(*button_centre("end"))
+        if not wait_until(lambda: self.display.window_geometry("Afsluiten"), 10):
+            return None
         self.display.run("xdotool", "type", "--delay", "20", password)
         self.display.run("xdotool", "key", "Return")
         return self.exit_status()
@@ -383,4 +399,4 @@ class Kiosk:
         """Waits until the exit button's picture is on the screen, so that a
         click on the toolbar reaches a drawn, working window."""
         return wait_until(lambda: self.display.screenshot("toolbar").matches_at(
-            toolbar_picture(6), 5 * 31 + 3, 4), timeout)
+            toolbar_picture(6), *picture_corner("end")), timeout)

@@ -6,11 +6,9 @@ import subprocess
 import time
 import unittest
 
-from kiosk import (SCREEN_HEIGHT, SCREEN_WIDTH, Display, Kiosk, PageServer, colour_close,
-                   wait_until)
+from kiosk import (SCREEN_HEIGHT, SCREEN_WIDTH, Display, Kiosk, PageServer, button_centre,
+                   colour_close, wait_until)
 
-BUTTON_WIDTH = 31
-BUTTONS = ["back", "forward", "stop", "refresh", "home", "end"]
 CENTRE = (SCREEN_WIDTH // 2, SCREEN_HEIGHT // 2)
 # Centred on 1024 x 768: a 304 x 88 client area under a 31-pixel title bar, in
 # a 1-pixel frame.
@@ -46,7 +44,7 @@ def site():
 
 class CommandsTest(unittest.TestCase):
     def click_button(self, name):
-        self.display.click(BUTTONS.index(name) * BUTTON_WIDTH + 15, 16)
+        self.display.click(*button_centre(name))
         self.display.move_pointer(*CENTRE)
 
     def shows(self, name, timeout=10):
@@ -103,7 +101,7 @@ class CommandsTest(unittest.TestCase):
                 self.click_button("end")
                 self.assertEqual(self.dialog_geometry(), DIALOG, "centred on the screen")
                 # Modal: the main window takes no clicks meanwhile.
-                self.display.click(BUTTONS.index("home") * BUTTON_WIDTH + 15, 16)
+                self.display.click(*button_centre("home"))
                 self.display.run("xdotool", "type", "--delay", "50", "WWW")
                 masked_w = self.entry_pixels("typed-www")
                 self.display.run("xdotool", "key", "ctrl+a", "BackSpace")
@@ -168,7 +166,7 @@ class WindowManagerTest(unittest.TestCase):
         self.assertTrue(wait_until(lambda: kiosk.wait_for_window(1) == (0, 0, SCREEN_WIDTH,
                                                                          SCREEN_HEIGHT), 20))
         self.assertTrue(kiosk.toolbar_shown())
-        display.click(BUTTONS.index("end") * BUTTON_WIDTH + 15, 16)
+        display.click(*button_centre("end"))
         dialog = wait_until(lambda: display.window_geometry("Afsluiten"), 10)
         self.assertIsNotNone(dialog)
         for got, want in zip(dialog, DIALOG):

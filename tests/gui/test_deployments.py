@@ -7,13 +7,13 @@ import os
 import time
 import unittest
 
-from kiosk import (SCREEN_HEIGHT, SCREEN_WIDTH, Display, Kiosk, PageServer, colour_close,
-                   wait_until)
+from kiosk import (SCREEN_HEIGHT, SCREEN_WIDTH, Display, Kiosk, PageServer, button_centre,
+                   colour_close, wait_until)
 
 SETUPS = tuple(os.environ.get("CORVALEN_SETUPS", "bare openbox cage").split())
 PASSWORD = "Geheim"
 PAGE_COLOUR = (0x33, 0x66, 0xCC)
-EXIT_BUTTON = (5 * 31 + 15, 16)
+EXIT_BUTTON = button_centre("end")
 CLIENT = (304, 88)  # the password dialog's client area
 MESSAGE_CLIENT = (260, 100)  # the message box's
 OK = (208, 48, 81, 25)  # in the client area

@@ -14,8 +14,8 @@ import threading
 import time
 import unittest
 
-from kiosk import (SCREEN_HEIGHT, SCREEN_WIDTH, Display, Kiosk, PageServer, colour_close,
-                   wait_until)
+from kiosk import (SCREEN_HEIGHT, SCREEN_WIDTH, Display, Kiosk, PageServer, button_centre,
+                   colour_close, wait_until)
 
 PASSWORD = "Uitgang 7"
 CENTRE = (SCREEN_WIDTH // 2, SCREEN_HEIGHT // 2)
@@ -143,7 +143,7 @@ class HostileTest(unittest.TestCase):
                                                colour), timeout)
 
     def click_home(self):
-        self.display.click(4 * 31 + 15, 16)
+        self.display.click(*button_centre("home"))
         self.display.move_pointer(*CENTRE)
 
     def visit(self, site, path):
@@ -266,7 +266,7 @@ class HostileTest(unittest.TestCase):
                         self.click_home()
                         self.assertTrue(self.shows(HOME_COLOUR, 5), "home wins")
                     else:
-                        self.display.click(2 * 31 + 15, 16)
+                        self.display.click(*button_centre("stop"))
                         time.sleep(1)
                         count = other.count("/storm.html")
                         time.sleep(1)

@@ -6,8 +6,8 @@ working."""
 
 import unittest
 
-from kiosk import (SCREEN_HEIGHT, SCREEN_WIDTH, Display, Kiosk, PageServer, colour_close,
-                   wait_until)
+from kiosk import (SCREEN_HEIGHT, SCREEN_WIDTH, Display, Kiosk, PageServer, button_centre,
+                   colour_close, wait_until)
 
 PASSWORD = "Uitgang"
 HOME_COLOUR = (0x33, 0x66, 0xCC)
@@ -81,7 +81,7 @@ class AllowedSitesTest(unittest.TestCase):
                 display.click(SCREEN_WIDTH // 2, TOP + 5 * ROW + ROW // 2)
                 self.assertTrue(wait_until(lambda: colour_close(display.screenshot(
                     "docs").pixel(SCREEN_WIDTH - 5, SCREEN_HEIGHT - 5), DOCS_COLOUR), 10))
-                display.click(4 * 31 + 15, 16)
+                display.click(*button_centre("home"))
                 self.assertTrue(wait_until(page_kept, 10), "home")
                 self.assertEqual(kiosk.exit_with(PASSWORD), 0)
 

@@ -4,14 +4,13 @@ shows the buttons the settings leave on, and the home page fills the rest."""
 
 import unittest
 
-from kiosk import (SCREEN_HEIGHT, SCREEN_WIDTH, Display, Kiosk, PageServer, colour_close,
-                   toolbar_picture, wait_until)
+from kiosk import (BUTTON_WIDTH, SCREEN_HEIGHT, SCREEN_WIDTH, Display, Kiosk, PageServer,
+                   colour_close, toolbar_picture, wait_until)
 
 PAGE_COLOUR = (0x33, 0x66, 0xCC)
 BAR_COLOUR = (0xFF, 0x00, 0x00)
 BAR_HEIGHT = 6
 TOOLBAR_HEIGHT = 32
-BUTTON_WIDTH = 31
 
 # A page in one colour whose last rows, fixed to the bottom of the view, are
 # red: they are visible only when nothing of the view lies below the screen.
