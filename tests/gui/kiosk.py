@@ -280,9 +280,9 @@ class PageServer:
 class Kiosk:
     """The real program, copied into its own application directory with the
     given corvalen.ini (or none), started with a clean home. With cage=True it
-    runs as the only client of cage, as an unprivileged user: cage draws into
-    the display through its X11 back end, so that xdotool's events reach the
-    program while GTK stays on Wayland."""
+    runs as the only client of cage (as nobody when the tests run as root):
+    cage draws into the display through its X11 back end, so that xdotool's
+    events reach the program while GTK stays on Wayland."""
 
     def __init__(self, display, settings=None, program=None, cage=False):
         self.display = display
@@ -323,17 +323,20 @@ class Kiosk:
         command = ["dbus-run-session", "--", program]
         self.status_file = os.path.join(runtime, "status")
         if self.cage:
-            # cage refuses root and does not pass its client's exit status on.
-            os.chmod(self.directory, 0o755)
-            for path in (home, self.tmp, runtime):
-                for root, dirs, names in os.walk(path):
-                    for name in [root] + [os.path.join(root, n) for n in dirs + names]:
-                        shutil.chown(name, "nobody", "nogroup")
+            # cage does not pass its client's exit status on.
             del env["GDK_BACKEND"]
             env.update({"WLR_BACKENDS": "x11", "WLR_RENDERER": "pixman", "WLR_X11_OUTPUTS": "1"})
-            command = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
-                       "dbus-run-session", "--", "cage", "--", "/bin/sh", "-c",
+            command = ["dbus-run-session", "--", "cage", "--", "/bin/sh", "-c",
                        '"$0"; echo $? > "$1"', program, self.status_file]
+            if os.geteuid() == 0:
+                # cage refuses root: it runs as nobody.
+                os.chmod(self.directory, 0o755)
+                for path in (home, self.tmp, runtime):
+                    for root, dirs, names in os.walk(path):
+                        for name in [root] + [os.path.join(root, n) for n in dirs + names]:
+                            shutil.chown(name, "nobody", "nogroup")
+                command = ["setpriv", "--reuid=nobody", "--regid=nogroup",
+                           "--clear-groups"] + command
         self.process = subprocess.Popen(command, env=env, stdout=self.log,
                                         stderr=subprocess.STDOUT, start_new_session=True,
                                         cwd=home)
