@@ -31,10 +31,10 @@ int main() {
     // render device is needed; naming one spares WebKit starting EGL only to
     // look one up.
     setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
+    setenv("WEBKIT_WEB_RENDER_DEVICE_FILE", "/dev/null", 0);
     // The toolkit's pickers (emoji, colours) remember what a visitor chose in
     // GSettings; kept in memory, nothing of it reaches the next visitor.
     setenv("GSETTINGS_BACKEND", "memory", 1);
-    setenv("WEBKIT_WEB_RENDER_DEVICE_FILE", "/dev/null", 0);
     auto app =
         Gtk::Application::create("org.corvalen.Corvalen", Gio::Application::Flags::NON_UNIQUE);
     std::unique_ptr<MainWindow> window;

@@ -5,6 +5,7 @@
 #include <glibmm/main.h>
 #include <gtkmm/shortcutcontroller.h>
 
+#include "input_watch.hpp"
 #include "runtime.hpp"
 #include "x11_placement.hpp"
 
@@ -195,7 +196,7 @@ void DialogWindow::run_modal() {
     open_dialogs().push_back(this);
     auto loop = Glib::MainLoop::create();
     auto hidden = signal_hide().connect([&loop] { loop->quit(); });
-    const guint event_signal = g_signal_lookup("event", GDK_TYPE_SURFACE);
+    const guint event_signal = surface_event_signal();
     const gulong hook =
         g_signal_add_emission_hook(event_signal, 0, on_surface_event, m_owner.gobj(), nullptr);
     present();

@@ -36,14 +36,13 @@ bool is_visitor_input(GdkEvent* event, double& pointer_x, double& pointer_y) {
     }
 }
 
-// The "event" signal of every GdkSurface. On Wayland no surface exists yet at
-// start-up, so the class is made here.
+} // namespace
+
 guint surface_event_signal() {
+    // On Wayland no surface exists yet at start-up: the class is made here.
     g_type_class_unref(g_type_class_ref(GDK_TYPE_SURFACE));
     return g_signal_lookup("event", GDK_TYPE_SURFACE);
 }
-
-} // namespace
 
 InputWatch::InputWatch(Callback on_input, Callback on_timer)
     : m_on_input(std::move(on_input)), m_on_timer(std::move(on_timer)),

@@ -9,6 +9,10 @@
 
 namespace corvalen::platform {
 
+// The "event" signal of every GdkSurface, for an emission hook that sees
+// every event of every window of the program first.
+guint surface_event_signal();
+
 // Watches every window of the program for a visitor's input (a key, a click,
 // a touch, a scroll or a move of the pointer; not what pages do by
 // themselves), and runs a timer when the logic asks for one. Each callback

@@ -32,8 +32,6 @@ public:
     IdleTimer(std::chrono::seconds reset, std::chrono::seconds warning);
 
     [[nodiscard]] bool enabled() const { return m_reset.count() > 0; }
-    [[nodiscard]] std::chrono::seconds warning() const { return m_warning; }
-    [[nodiscard]] bool notice_shown() const { return m_notice; }
 
     // Input from the visitor at `when`: the period starts again. True when
     // it dismisses the notice. Input from before the session began counts
