@@ -6,8 +6,8 @@
 #include <gtkmm/application.h>
 #include <memory>
 
+#include "inifile/application.hpp"
 #include "password/frm_password.hpp"
-#include "platform/application.hpp"
 #include "platform/errors.hpp"
 #include "platform/input_watch.hpp"
 #include "platform/main_window.hpp"
@@ -49,9 +49,9 @@ int main() {
             return std::make_unique<frmPassword>(
                 [&] { return std::make_unique<PasswordWindow>(*window); });
         };
-        form = std::make_unique<frmBrowser>(window->toolbar(), window->browser(),
-                                            window->client_area(), *runtime, window->notice(),
-                                            create_password_dialog, application_directory());
+        form = std::make_unique<frmBrowser>(
+            window->toolbar(), window->browser(), window->client_area(), *runtime, window->notice(),
+            create_password_dialog, corvalen::application_directory());
         window->client_area().signal_resize().connect([&] { form->Form_Resize(); });
         window->browser().on_refused([&] { form->MozillaBrowser1_Refused(); });
         window->toolbar().signal_button_click().connect(

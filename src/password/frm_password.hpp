@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "platform/controls.hpp"
+#include "controls/controls.hpp"
 
-class frmPassword : public corvalen::platform::IPasswordDialog {
+class frmPassword : public corvalen::controls::IPasswordDialog {
 public:
-    using WindowFactory = std::function<std::unique_ptr<corvalen::platform::IPasswordWindow>()>;
+    using WindowFactory = std::function<std::unique_ptr<corvalen::controls::IPasswordWindow>()>;
 
     explicit frmPassword(WindowFactory create_window);
 

@@ -79,7 +79,7 @@ private:
     // restrict, so the page's address rules are applied here.
     static void load_here(BrowserControl* control, WebKitNavigationAction* action) {
         const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-        if (uri != nullptr && allows_new_window(view_uri(control->m_view), uri)) {
+        if (uri != nullptr && controls::allows_new_window(view_uri(control->m_view), uri)) {
             webkit_web_view_load_request(control->m_view,
                                          webkit_navigation_action_get_request(action));
         }
@@ -98,7 +98,7 @@ private:
             // While the visitor's command is on its way (and after Stop), the
             // page's own navigations wait.
             const auto kind = webkit_navigation_action_get_navigation_type(action);
-            const bool program_load = same_address(target, control->m_program_uri);
+            const bool program_load = controls::same_address(target, control->m_program_uri);
             const bool ours = program_load || kind == WEBKIT_NAVIGATION_TYPE_BACK_FORWARD ||
                               kind == WEBKIT_NAVIGATION_TYPE_RELOAD ||
                               webkit_navigation_action_is_redirect(action);
@@ -111,7 +111,7 @@ private:
             if (!control->m_sites.allows(target, false)) {
                 return refuse_site(control, decision);
             }
-            if (!allows_navigation(view_uri(view), target, program_load)) {
+            if (!controls::allows_navigation(view_uri(view), target, program_load)) {
                 webkit_policy_decision_ignore(decision);
                 return TRUE;
             }
@@ -394,7 +394,7 @@ void BrowserControl::run_command(std::function<void()> command) {
     if (!webkit_web_view_get_is_web_process_responsive(m_view)) {
         webkit_web_view_terminate_web_process(m_view);
     }
-    m_guard.command(CommandGuard::Clock::now());
+    m_guard.command(controls::CommandGuard::Clock::now());
     m_pending_command = std::move(command);
     m_pending_command();
     guard_later();
@@ -410,7 +410,7 @@ void BrowserControl::restart_pending_command() {
 
 void BrowserControl::guard_later() {
     m_guard_timer.disconnect();
-    const auto delay = m_guard.next_tick(CommandGuard::Clock::now());
+    const auto delay = m_guard.next_tick(controls::CommandGuard::Clock::now());
     if (!delay) {
         cancel_probe();
         return;
@@ -418,13 +418,13 @@ void BrowserControl::guard_later() {
     m_guard_timer = Glib::signal_timeout().connect(
         [this] {
             m_guard_timer = sigc::connection(); // this one ends as it returns
-            switch (m_guard.tick(CommandGuard::Clock::now())) {
-            case CommandGuard::Step::None:
+            switch (m_guard.tick(controls::CommandGuard::Clock::now())) {
+            case controls::CommandGuard::Step::None:
                 break;
-            case CommandGuard::Step::Probe:
+            case controls::CommandGuard::Step::Probe:
                 probe();
                 break;
-            case CommandGuard::Step::Restart:
+            case controls::CommandGuard::Step::Restart:
                 restart_pending_command();
                 break;
             }
@@ -452,7 +452,7 @@ void BrowserControl::probe() {
                 return; // the control may be gone
             }
             auto* control = static_cast<BrowserControl*>(data);
-            control->m_guard.answered(CommandGuard::Clock::now(),
+            control->m_guard.answered(controls::CommandGuard::Clock::now(),
                                       webkit_web_view_is_loading(control->m_view) != FALSE);
             control->guard_later();
         },
@@ -520,7 +520,7 @@ void BrowserControl::ClearSession() {
     m_retry_timer.disconnect();
     m_restart_timer.disconnect();
     m_pending_command = nullptr;
-    m_guard = CommandGuard();
+    m_guard = controls::CommandGuard();
     guard_later();
     m_retry.reset();
     m_loading_message = false;
@@ -556,19 +556,19 @@ void BrowserControl::ClearSession() {
     }
 }
 
-void BrowserControl::AllowSites(SiteList sites) {
+void BrowserControl::AllowSites(controls::SiteList sites) {
     m_sites = std::move(sites);
 }
 
 void BrowserControl::Width(float twips) {
-    m_width = std::max(0, to_pixels(twips));
+    m_width = std::max(0, controls::to_pixels(twips));
     if (m_size_changed) {
         m_size_changed();
     }
 }
 
 void BrowserControl::Height(float twips) {
-    m_height = std::max(0, to_pixels(twips));
+    m_height = std::max(0, controls::to_pixels(twips));
     if (m_size_changed) {
         m_size_changed();
     }

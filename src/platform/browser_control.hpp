@@ -5,8 +5,8 @@
 #include <sigc++/connection.h>
 #include <string>
 
-#include "browser_policy.hpp"
-#include "controls.hpp"
+#include "controls/browser_policy.hpp"
+#include "controls/controls.hpp"
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _WebKitWebView WebKitWebView;
@@ -27,7 +27,7 @@ namespace corvalen::platform {
 // sign-in box goes with its page; a crashed web process brings the home page
 // back; a page that cannot be reached shows a plain message and is tried again
 // with growing pauses.
-class BrowserControl : public IBrowserControl {
+class BrowserControl : public controls::IBrowserControl {
 public:
     BrowserControl();
     ~BrowserControl() override;
@@ -43,7 +43,7 @@ public:
     void Width(float twips) override;
     void Height(float twips) override;
     void ClearSession() override;
-    void AllowSites(SiteList sites) override;
+    void AllowSites(controls::SiteList sites) override;
 
     [[nodiscard]] GtkWidget* widget() const;
     [[nodiscard]] int pixel_width() const { return m_width; }
@@ -90,9 +90,9 @@ private:
     std::string m_program_uri; // the last address the program itself asked for
     std::string m_unreachable_uri;
     bool m_loading_message = false;
-    RetryBackoff m_retry;
-    CrashRecovery m_crashes;
-    CommandGuard m_guard;
+    controls::RetryBackoff m_retry;
+    controls::CrashRecovery m_crashes;
+    controls::CommandGuard m_guard;
     sigc::connection m_guard_timer;
     GCancellable* m_probe = nullptr;
     sigc::connection m_retry_timer;
@@ -104,7 +104,7 @@ private:
     std::function<void()> m_size_changed;
     std::function<void(GtkWidget*)> m_view_replaced;
     std::function<void()> m_refused;
-    SiteList m_sites;
+    controls::SiteList m_sites;
 };
 
 } // namespace corvalen::platform

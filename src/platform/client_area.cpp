@@ -44,11 +44,11 @@ ClientArea::~ClientArea() {
 }
 
 float ClientArea::ScaleWidth() const {
-    return static_cast<float>(m_width) * kTwipsPerPixel;
+    return static_cast<float>(m_width) * controls::kTwipsPerPixel;
 }
 
 float ClientArea::ScaleHeight() const {
-    return static_cast<float>(m_height) * kTwipsPerPixel;
+    return static_cast<float>(m_height) * controls::kTwipsPerPixel;
 }
 
 void ClientArea::measure_vfunc(Gtk::Orientation orientation, int /*for_size*/, int& minimum,

@@ -5,7 +5,7 @@
 #include <sigc++/signal.h>
 
 #include "browser_control.hpp"
-#include "controls.hpp"
+#include "controls/controls.hpp"
 #include "toolbar.hpp"
 
 namespace corvalen::platform {
@@ -14,7 +14,7 @@ namespace corvalen::platform {
 // the browser control at (0, toolbar height) with the size set on it. Reports
 // every change of its own size, in which the browser control may be resized.
 // The tab order (the browser control, then the toolbar) is the main window's.
-class ClientArea : public Gtk::Widget, public IClientArea {
+class ClientArea : public Gtk::Widget, public controls::IClientArea {
 public:
     ClientArea(Toolbar& toolbar, BrowserControl& browser);
     ~ClientArea() override;

@@ -6,7 +6,7 @@
 #include <gdkmm/monitor.h>
 #include <gdkmm/toplevel.h>
 
-#include "controls.hpp"
+#include "controls/controls.hpp"
 #include "dialog_window.hpp"
 #include "x11_placement.hpp"
 
@@ -26,19 +26,19 @@ Gdk::Rectangle MonitorMetrics::geometry() const {
 }
 
 float MonitorMetrics::Width() const {
-    return static_cast<float>(geometry().get_width()) * kTwipsPerPixel;
+    return static_cast<float>(geometry().get_width()) * controls::kTwipsPerPixel;
 }
 
 float MonitorMetrics::Height() const {
-    return static_cast<float>(geometry().get_height()) * kTwipsPerPixel;
+    return static_cast<float>(geometry().get_height()) * controls::kTwipsPerPixel;
 }
 
 float MonitorMetrics::TwipsPerPixelX() const {
-    return kTwipsPerPixel;
+    return controls::kTwipsPerPixel;
 }
 
 float MonitorMetrics::TwipsPerPixelY() const {
-    return kTwipsPerPixel;
+    return controls::kTwipsPerPixel;
 }
 
 double FormWindow::WindowState() const {
@@ -71,28 +71,29 @@ std::pair<int, int> FormWindow::origin() const {
 }
 
 double FormWindow::Left() const {
-    return origin().first * double{kTwipsPerPixel};
+    return origin().first * double{controls::kTwipsPerPixel};
 }
 
 double FormWindow::Top() const {
-    return origin().second * double{kTwipsPerPixel};
+    return origin().second * double{controls::kTwipsPerPixel};
 }
 
 double FormWindow::Width() const {
-    return m_window.get_width() * double{kTwipsPerPixel};
+    return m_window.get_width() * double{controls::kTwipsPerPixel};
 }
 
 double FormWindow::Height() const {
-    return m_window.get_height() * double{kTwipsPerPixel};
+    return m_window.get_height() * double{controls::kTwipsPerPixel};
 }
 
 void FormWindow::Move(std::int32_t left, std::int32_t top, std::int32_t width,
                       std::int32_t height) {
     const auto surface = m_window.get_surface();
-    if (!surface || !x11_move(surface->gobj(), to_pixels(left), to_pixels(top))) {
+    if (!surface ||
+        !x11_move(surface->gobj(), controls::to_pixels(left), controls::to_pixels(top))) {
         throw MissingOperation("Move");
     }
-    m_window.set_default_size(to_pixels(width), to_pixels(height));
+    m_window.set_default_size(controls::to_pixels(width), controls::to_pixels(height));
 }
 
 } // namespace corvalen::platform

@@ -13,11 +13,12 @@ constexpr const char* kIconName = "corvalen";
 
 } // namespace
 
-MainWindow::MainWindow(const std::string& title, std::span<const ToolbarButtonDesign> buttons)
+MainWindow::MainWindow(const std::string& title,
+                       std::span<const controls::ToolbarButtonDesign> buttons)
     : m_normal_pictures("normal", kPictureCount), m_hot_pictures("hot", kPictureCount),
       m_toolbar(m_normal_pictures, m_hot_pictures), m_client_area(m_toolbar, m_browser),
       m_notice(m_overlay) {
-    for (const ToolbarButtonDesign& button : buttons) {
+    for (const controls::ToolbarButtonDesign& button : buttons) {
         m_toolbar.add_button(button.key, button.picture);
     }
     install_builtin_icons(get_display());

@@ -20,7 +20,7 @@ namespace corvalen::platform {
 // browser control below it, and the notices over both.
 class MainWindow : public Gtk::Window {
 public:
-    MainWindow(const std::string& title, std::span<const ToolbarButtonDesign> buttons);
+    MainWindow(const std::string& title, std::span<const controls::ToolbarButtonDesign> buttons);
 
     Toolbar& toolbar() { return m_toolbar; }
     BrowserControl& browser() { return m_browser; }

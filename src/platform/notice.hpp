@@ -6,7 +6,7 @@
 #include <gtkmm/label.h>
 #include <gtkmm/overlay.h>
 
-#include "controls.hpp"
+#include "controls/controls.hpp"
 
 namespace corvalen::platform {
 
@@ -17,7 +17,7 @@ namespace corvalen::platform {
 // scroll lands on while it stands; the main window keeps the keys from the
 // page meanwhile (takes_input). The banner is a line of text near the bottom
 // edge that shows for a few seconds and lets everything through.
-class Notice : public INotice {
+class Notice : public controls::INotice {
 public:
     explicit Notice(Gtk::Overlay& overlay);
     ~Notice() override;

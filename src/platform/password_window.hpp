@@ -7,13 +7,13 @@
 #include <gtkmm/label.h>
 #include <string>
 
-#include "controls.hpp"
+#include "controls/controls.hpp"
 #include "dialog_window.hpp"
 
 namespace corvalen::platform {
 
 // The password dialog's window, built from its design.
-class PasswordWindow : public DialogWindow, public IPasswordWindow {
+class PasswordWindow : public DialogWindow, public controls::IPasswordWindow {
 public:
     explicit PasswordWindow(Gtk::Window& owner);
 

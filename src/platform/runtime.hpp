@@ -3,12 +3,12 @@
 
 #include <gtkmm/window.h>
 
-#include "controls.hpp"
+#include "controls/controls.hpp"
 
 namespace corvalen::platform {
 
 // The runtime services of the windows; message boxes are owned by `owner`.
-class Runtime : public IRuntime {
+class Runtime : public controls::IRuntime {
 public:
     explicit Runtime(Gtk::Window& owner) : m_owner(owner) {}
 

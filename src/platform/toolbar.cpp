@@ -73,7 +73,7 @@ std::vector<Gtk::Widget*> Toolbar::buttons_in_order() const {
     return buttons;
 }
 
-IToolbarButton& Toolbar::Buttons(const std::string& key) {
+controls::IToolbarButton& Toolbar::Buttons(const std::string& key) {
     for (const auto& button : m_buttons) {
         if (button->key() == key) {
             return *button;

@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "controls.hpp"
+#include "controls/controls.hpp"
 #include "image_list.hpp"
 
 namespace corvalen::platform {
 
 // A flat push button known by its key and seen only as its picture; it shows
 // the hot picture while the pointer is over it.
-class ToolbarButton : public Gtk::Button, public IToolbarButton {
+class ToolbarButton : public Gtk::Button, public controls::IToolbarButton {
 public:
     ToolbarButton(std::string key, Glib::RefPtr<Gdk::Texture> normal,
                   Glib::RefPtr<Gdk::Texture> hot);
@@ -35,9 +35,10 @@ private:
 };
 
 // A row of keyed picture buttons. Hidden buttons take no room.
-class Toolbar : public Gtk::Box, public IToolbar {
+class Toolbar : public Gtk::Box, public controls::IToolbar {
 public:
-    static constexpr int kHeight = static_cast<int>(kToolbarHeight / kTwipsPerPixel);
+    static constexpr int kHeight =
+        static_cast<int>(controls::kToolbarHeight / controls::kTwipsPerPixel);
     static constexpr int kButtonWidth = 31;
     static constexpr int kButtonHeight = 30;
 
@@ -46,7 +47,7 @@ public:
     // Adds a button at the right end, showing picture `picture` of the lists.
     void add_button(const std::string& key, int picture);
 
-    IToolbarButton& Buttons(const std::string& key) override;
+    controls::IToolbarButton& Buttons(const std::string& key) override;
 
     // The buttons from left to right, hidden ones included.
     [[nodiscard]] std::vector<Gtk::Widget*> buttons_in_order() const;

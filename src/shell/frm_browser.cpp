@@ -35,10 +35,10 @@ void report(std::ostream& log, const char* key, const std::string& value, const 
 
 } // namespace
 
-frmBrowser::frmBrowser(corvalen::platform::IToolbar& toolbar,
-                       corvalen::platform::IBrowserControl& browser,
-                       corvalen::platform::IClientArea& client_area,
-                       corvalen::platform::IRuntime& runtime, corvalen::platform::INotice& notice,
+frmBrowser::frmBrowser(corvalen::controls::IToolbar& toolbar,
+                       corvalen::controls::IBrowserControl& browser,
+                       corvalen::controls::IClientArea& client_area,
+                       corvalen::controls::IRuntime& runtime, corvalen::controls::INotice& notice,
                        PasswordDialogFactory create_password_dialog,
                        std::string application_directory, std::ostream& log)
     : Toolbar1(toolbar), MozillaBrowser1(browser), m_client_area(client_area), m_runtime(runtime),
@@ -82,17 +82,17 @@ void frmBrowser::read_allowed_sites(cInifile& ini) {
     }
     // Listed but unreadable patterns narrow the list, never widen it: with
     // none left, only the home page's site remains.
-    std::vector<corvalen::platform::SitePattern> patterns;
+    std::vector<corvalen::controls::SitePattern> patterns;
     for (const std::string& key : keys) {
         const std::string text = value_of(ini, key.c_str(), "");
-        if (auto pattern = corvalen::platform::SitePattern::parse(text)) {
+        if (auto pattern = corvalen::controls::SitePattern::parse(text)) {
             patterns.push_back(std::move(*pattern));
         } else {
             m_log << "corvalen: [AllowedSites] " << key << "=\"" << text
                   << "\" is not a site pattern; ignored\n";
         }
     }
-    MozillaBrowser1.AllowSites(corvalen::platform::SiteList(m_sHomePage, std::move(patterns)));
+    MozillaBrowser1.AllowSites(corvalen::controls::SiteList(m_sHomePage, std::move(patterns)));
 }
 
 void frmBrowser::MozillaBrowser1_Refused() {

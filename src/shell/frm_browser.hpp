@@ -12,17 +12,17 @@
 #include <optional>
 #include <string>
 
-#include "platform/controls.hpp"
+#include "controls/controls.hpp"
 #include "shell/idle_timer.hpp"
 
 class cInifile;
 
 struct FormDesign {
     static constexpr const char* kTitle = "Corvalen";
-    static constexpr float kToolbarHeight = corvalen::platform::kToolbarHeight; // twips
+    static constexpr float kToolbarHeight = corvalen::controls::kToolbarHeight; // twips
 
     // Toolbar1's buttons, left to right.
-    static constexpr std::array<corvalen::platform::ToolbarButtonDesign, 6> kButtons{{
+    static constexpr std::array<corvalen::controls::ToolbarButtonDesign, 6> kButtons{{
         {"back", 1},
         {"forward", 2},
         {"stop", 3},
@@ -35,12 +35,12 @@ struct FormDesign {
 class frmBrowser {
 public:
     using PasswordDialogFactory =
-        std::function<std::unique_ptr<corvalen::platform::IPasswordDialog>()>;
+        std::function<std::unique_ptr<corvalen::controls::IPasswordDialog>()>;
 
-    frmBrowser(corvalen::platform::IToolbar& Toolbar1,
-               corvalen::platform::IBrowserControl& MozillaBrowser1,
-               corvalen::platform::IClientArea& client_area, corvalen::platform::IRuntime& runtime,
-               corvalen::platform::INotice& notice, PasswordDialogFactory create_password_dialog,
+    frmBrowser(corvalen::controls::IToolbar& Toolbar1,
+               corvalen::controls::IBrowserControl& MozillaBrowser1,
+               corvalen::controls::IClientArea& client_area, corvalen::controls::IRuntime& runtime,
+               corvalen::controls::INotice& notice, PasswordDialogFactory create_password_dialog,
                std::string application_directory, std::ostream& log = std::cerr);
 
     // Reads corvalen.ini beside the program, hides the buttons switched off
@@ -80,14 +80,14 @@ private:
     // left out.
     void read_allowed_sites(cInifile& ini);
 
-    corvalen::platform::IToolbar& Toolbar1;
-    corvalen::platform::IBrowserControl& MozillaBrowser1;
-    corvalen::platform::IClientArea& m_client_area;
-    corvalen::platform::IRuntime& m_runtime;
-    corvalen::platform::INotice& m_notice;
+    corvalen::controls::IToolbar& Toolbar1;
+    corvalen::controls::IBrowserControl& MozillaBrowser1;
+    corvalen::controls::IClientArea& m_client_area;
+    corvalen::controls::IRuntime& m_runtime;
+    corvalen::controls::INotice& m_notice;
     PasswordDialogFactory m_create_password_dialog;
     // The shared password dialog, created on the first exit attempt.
-    std::unique_ptr<corvalen::platform::IPasswordDialog> m_password_dialog;
+    std::unique_ptr<corvalen::controls::IPasswordDialog> m_password_dialog;
     std::string m_application_directory;
     std::ostream& m_log;
     std::string m_sHomePage;

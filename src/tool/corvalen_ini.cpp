@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "inifile/application.hpp"
 #include "inifile/cinifile.hpp"
-#include "platform/application.hpp"
 #include "profile/profile.hpp"
 #include "profile/text.hpp"
 
@@ -51,7 +51,7 @@ missing or a write fails; 2 for a usage error.
 // Where Corvalen looks for its settings: the directory of its executable,
 // which this tool shares.
 std::string default_settings_path() {
-    const std::string directory = corvalen::platform::application_directory();
+    const std::string directory = corvalen::application_directory();
     return directory.empty() ? "corvalen.ini" : directory + "/corvalen.ini";
 }
 

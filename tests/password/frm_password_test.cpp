@@ -15,7 +15,7 @@ struct Visit {
     bool closed_from_title_bar = false;
 };
 
-class FakePasswordWindow : public platform::IPasswordWindow {
+class FakePasswordWindow : public controls::IPasswordWindow {
 public:
     FakePasswordWindow(const Visit& visit, int& alive) : m_visit(visit), m_alive(alive) {
         ++m_alive;

@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/controls.hpp"
+#include "controls/controls.hpp"
 #include "shell/frm_browser.hpp"
 
 namespace corvalen::test {
 
-class FakeToolbar : public platform::IToolbar {
+class FakeToolbar : public controls::IToolbar {
 public:
-    struct Button : platform::IToolbarButton {
+    struct Button : controls::IToolbarButton {
         bool visible = true;
         void Visible(bool value) override { visible = value; }
     };
@@ -29,7 +29,7 @@ public:
             buttons[key];
         }
     }
-    platform::IToolbarButton& Buttons(const std::string& key) override {
+    controls::IToolbarButton& Buttons(const std::string& key) override {
         const auto found = buttons.find(key);
         if (found == buttons.end()) {
             throw std::out_of_range(key);
@@ -49,7 +49,7 @@ public:
     std::map<std::string, Button> buttons;
 };
 
-class FakeBrowser : public platform::IBrowserControl {
+class FakeBrowser : public controls::IBrowserControl {
 public:
     void Navigate(const std::string& url) override { calls.push_back("Navigate " + url); }
     void GoBack() override { calls.emplace_back("GoBack"); }
@@ -59,18 +59,18 @@ public:
     void Width(float twips) override { width = twips; }
     void Height(float twips) override { height = twips; }
     void ClearSession() override { calls.emplace_back("ClearSession"); }
-    void AllowSites(platform::SiteList list) override {
+    void AllowSites(controls::SiteList list) override {
         calls.emplace_back("AllowSites");
         sites = std::move(list);
     }
 
     std::vector<std::string> calls;
-    platform::SiteList sites;
+    controls::SiteList sites;
     float width = -1;
     float height = -1;
 };
 
-class FakeClientArea : public platform::IClientArea {
+class FakeClientArea : public controls::IClientArea {
 public:
     [[nodiscard]] float ScaleWidth() const override { return width; }
     [[nodiscard]] float ScaleHeight() const override { return height; }
@@ -79,7 +79,7 @@ public:
     float height = 0;
 };
 
-class FakeRuntime : public platform::IRuntime {
+class FakeRuntime : public controls::IRuntime {
 public:
     void MsgBoxCritical(const std::string& prompt, const std::string& title) override {
         message_boxes.push_back(title + ": " + prompt);
@@ -92,7 +92,7 @@ public:
     int dialogs_closed = 0;
 };
 
-class FakeNotice : public platform::INotice {
+class FakeNotice : public controls::INotice {
 public:
     void Show(const std::string& text, const std::string& button, int seconds_left) override {
         shown = text + " [" + button + "] " + std::to_string(seconds_left);
@@ -112,7 +112,7 @@ struct PasswordScript {
     std::function<void()> while_open; // what happens while the dialog stands
 };
 
-class FakePasswordDialog : public platform::IPasswordDialog {
+class FakePasswordDialog : public controls::IPasswordDialog {
 public:
     explicit FakePasswordDialog(PasswordScript& script) : m_script(script) {}
     bool AskPassword(std::string sPassword) override {

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/site_list.hpp"
+#include "controls/site_list.hpp"
 
-namespace corvalen::platform {
+namespace corvalen::controls {
 namespace {
 
 TEST(SitePattern, MatchesHostsPortsAndPathsAsWritten) {
@@ -106,4 +106,4 @@ TEST(SiteList, TheHomeSiteAndThePatternsAndNothingElse) {
 }
 
 } // namespace
-} // namespace corvalen::platform
+} // namespace corvalen::controls

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string_view>
 
-namespace corvalen::platform {
+namespace corvalen::controls {
 
 // When to try again a page that could not be reached: after 5 s, then twice
 // as long each time, at most 60 s, until a page loads.
@@ -94,4 +94,4 @@ bool allows_navigation(std::string_view from, std::string_view to, bool requeste
 // data:, view-source: or anything else a plain link could not open.
 bool allows_new_window(std::string_view from, std::string_view to);
 
-} // namespace corvalen::platform
+} // namespace corvalen::controls

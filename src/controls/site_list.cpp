@@ -5,7 +5,7 @@
 #include <glib.h>
 #include <memory>
 
-namespace corvalen::platform {
+namespace corvalen::controls {
 namespace {
 
 // The parts of an absolute address, as GLib parses it: scheme in lower case,
@@ -206,4 +206,4 @@ bool SiteList::allows(std::string_view uri, bool main_frame) const {
                        [uri](const SitePattern& pattern) { return pattern.matches(uri); });
 }
 
-} // namespace corvalen::platform
+} // namespace corvalen::controls

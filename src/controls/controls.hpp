@@ -11,7 +11,7 @@
 
 #include "site_list.hpp"
 
-namespace corvalen::platform {
+namespace corvalen::controls {
 
 inline constexpr float kTwipsPerPixel = 15.0F;
 // The toolbar's height as designed.
@@ -120,4 +120,4 @@ public:
     virtual void CloseDialogs() = 0;
 };
 
-} // namespace corvalen::platform
+} // namespace corvalen::controls

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace corvalen::platform {
+namespace corvalen::controls {
 
 // One pattern: [scheme://]host[:port][/path].
 //
@@ -62,4 +62,4 @@ private:
     std::vector<SitePattern> m_patterns;
 };
 
-} // namespace corvalen::platform
+} // namespace corvalen::controls

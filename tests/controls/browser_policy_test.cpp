@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/browser_policy.hpp"
-#include "platform/site_list.hpp"
+#include "controls/browser_policy.hpp"
+#include "controls/site_list.hpp"
 
 namespace corvalen::test {
 namespace {
@@ -12,7 +12,7 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(RetryBackoff, DoublesFromFiveSecondsUpToAMinute) {
-    platform::RetryBackoff backoff;
+    controls::RetryBackoff backoff;
     for (const auto expected : {5s, 10s, 20s, 40s, 60s, 60s, 60s}) {
         EXPECT_EQ(backoff.next(), expected);
     }
@@ -21,19 +21,19 @@ TEST(RetryBackoff, DoublesFromFiveSecondsUpToAMinute) {
 }
 
 TEST(CrashRecovery, QuickUnlessItKeepsCrashing) {
-    platform::CrashRecovery recovery;
+    controls::CrashRecovery recovery;
     const auto start = std::chrono::steady_clock::time_point{} + 1h;
-    EXPECT_EQ(recovery.on_crash(start), platform::CrashRecovery::kQuickRestart);
-    EXPECT_EQ(recovery.on_crash(start + 1s), platform::CrashRecovery::kQuickRestart);
-    EXPECT_EQ(recovery.on_crash(start + 2s), platform::CrashRecovery::kQuickRestart);
-    EXPECT_EQ(recovery.on_crash(start + 3s), platform::CrashRecovery::kSlowRestart);
-    EXPECT_EQ(recovery.on_crash(start + 4s), platform::CrashRecovery::kSlowRestart);
+    EXPECT_EQ(recovery.on_crash(start), controls::CrashRecovery::kQuickRestart);
+    EXPECT_EQ(recovery.on_crash(start + 1s), controls::CrashRecovery::kQuickRestart);
+    EXPECT_EQ(recovery.on_crash(start + 2s), controls::CrashRecovery::kQuickRestart);
+    EXPECT_EQ(recovery.on_crash(start + 3s), controls::CrashRecovery::kSlowRestart);
+    EXPECT_EQ(recovery.on_crash(start + 4s), controls::CrashRecovery::kSlowRestart);
     // Once the earlier crashes are more than a minute old, quick again.
-    EXPECT_EQ(recovery.on_crash(start + 3s + 2min), platform::CrashRecovery::kQuickRestart);
+    EXPECT_EQ(recovery.on_crash(start + 3s + 2min), controls::CrashRecovery::kQuickRestart);
 }
 
 TEST(CommandGuard, AHungPageIsProbedThenRestartedAndAStormWaits) {
-    using platform::CommandGuard;
+    using controls::CommandGuard;
     using Step = CommandGuard::Step;
     using std::chrono::milliseconds;
     const auto t0 = CommandGuard::Clock::time_point{};
@@ -92,12 +92,12 @@ TEST(CommandGuard, AHungPageIsProbedThenRestartedAndAStormWaits) {
 }
 
 TEST(SameAddress, AsAnEngineWritesIt) {
-    EXPECT_TRUE(platform::same_address("http://127.0.0.1:8000", "http://127.0.0.1:8000/"));
-    EXPECT_TRUE(platform::same_address("HTTP://Example.org:80/a b", "http://example.org/a%20b"));
-    EXPECT_TRUE(platform::same_address("about:blank", "about:blank"));
-    EXPECT_FALSE(platform::same_address("http://example.org/a", "http://example.org/a?b"));
-    EXPECT_FALSE(platform::same_address("http://example.org/", "https://example.org/"));
-    EXPECT_FALSE(platform::same_address("http://example.org:8080/", "http://example.org/"));
+    EXPECT_TRUE(controls::same_address("http://127.0.0.1:8000", "http://127.0.0.1:8000/"));
+    EXPECT_TRUE(controls::same_address("HTTP://Example.org:80/a b", "http://example.org/a%20b"));
+    EXPECT_TRUE(controls::same_address("about:blank", "about:blank"));
+    EXPECT_FALSE(controls::same_address("http://example.org/a", "http://example.org/a?b"));
+    EXPECT_FALSE(controls::same_address("http://example.org/", "https://example.org/"));
+    EXPECT_FALSE(controls::same_address("http://example.org:8080/", "http://example.org/"));
 }
 
 TEST(AllowsNavigation, NetworkPagesCannotOpenLocalFiles) {
@@ -116,7 +116,7 @@ TEST(AllowsNavigation, NetworkPagesCannotOpenLocalFiles) {
         {"file:///srv/kiosk/home.html", "https://example.org/", false, true},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(platform::allows_navigation(c.from, c.to, c.by_program), c.allowed)
+        EXPECT_EQ(controls::allows_navigation(c.from, c.to, c.by_program), c.allowed)
             << c.from << " -> " << c.to;
     }
 }
@@ -140,7 +140,7 @@ TEST(AllowsNewWindow, OnlyWhatAPlainLinkCouldOpen) {
         {"http://127.0.0.1/a", "httpx://127.0.0.1/", false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(platform::allows_new_window(c.from, c.to), c.allowed) << c.from << " -> " << c.to;
+        EXPECT_EQ(controls::allows_new_window(c.from, c.to), c.allowed) << c.from << " -> " << c.to;
     }
 }
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace corvalen::platform {
+namespace corvalen {
 
 std::string application_directory() {
     std::error_code error;
@@ -15,4 +15,4 @@ std::string application_directory() {
     return executable.parent_path().string();
 }
 
-} // namespace corvalen::platform
+} // namespace corvalen

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <string>
 
-namespace corvalen::platform {
+namespace corvalen::controls {
 namespace {
 
 constexpr std::chrono::seconds kFirstRetry{5};
@@ -111,4 +111,4 @@ bool allows_new_window(std::string_view from, std::string_view to) {
            (is_file_uri(to) && is_file_uri(from));
 }
 
-} // namespace corvalen::platform
+} // namespace corvalen::controls
