@@ -57,7 +57,6 @@ int main() {
         window->toolbar().signal_button_click().connect(
             [&](const std::string& key) { form->Toolbar1_ButtonClick(key); });
         run_handler([&] { form->Form_Load(); });
-        window->browser().set_home_page(form->home_page());
         if (form->idle_reset_enabled()) {
             input_watch = std::make_unique<InputWatch>(
                 [&](InputWatch::Clock::time_point now) { return form->Visitor_Input(now); },

@@ -61,6 +61,11 @@ public:
     // From now on every frame shows only what `sites` allows; a refused
     // address loads nothing, and the page shown stays.
     virtual void AllowSites(SiteList sites) = 0;
+    // The page that comes back when the web process ended unexpectedly; none
+    // when empty, as before the first call.
+    virtual void HomePage(const std::string& url) = 0;
+    // The message shown in place of a page that cannot be reached.
+    virtual void UnreachableText(const std::string& text) = 0;
 };
 
 // The main window's notices to visitors.

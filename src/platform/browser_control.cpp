@@ -6,11 +6,17 @@
 #include <cmath>
 #include <glibmm/main.h>
 #include <malloc.h>
+#include <type_traits>
 #include <utility>
 #include <webkit/webkit.h>
 
+#include "errors.hpp"
+
 namespace corvalen::platform {
 namespace {
+
+using Clock = controls::Navigator::Clock;
+using Kind = controls::Navigator::Command::Kind;
 
 // The only context menu entries a visitor gets.
 constexpr std::array kAllowedMenuActions{
@@ -20,13 +26,21 @@ constexpr std::array kAllowedMenuActions{
     WEBKIT_CONTEXT_MENU_ACTION_PASTE,   WEBKIT_CONTEXT_MENU_ACTION_SELECT_ALL,
 };
 
-constexpr const char* kUnreachablePage = R"(<!doctype html>
+// Shown in place of a page that cannot be reached, with `text` in the middle.
+std::string unreachable_page(const std::string& text) {
+    char* escaped = g_markup_escape_text(text.c_str(), -1);
+    std::string page = R"(<!doctype html>
 <html><head><meta charset="utf-8"><style>
 html, body { height: 100%; margin: 0; }
 body { display: flex; align-items: center; justify-content: center;
        background: #f6f5f4; color: #2e3436; font: 20px sans-serif; text-align: center; }
-</style></head><body><p>This page cannot be reached at the moment.<br>
-It will be tried again automatically.</p></body></html>)";
+p { max-width: 24em; }
+</style></head><body><p>)";
+    page += escaped;
+    page += "</p></body></html>";
+    g_free(escaped);
+    return page;
+}
 
 std::string view_uri(WebKitWebView* view) {
     const char* uri = webkit_web_view_get_uri(view);
@@ -40,11 +54,23 @@ bool is_attachment(WebKitURIResponse* response) {
     return disposition != nullptr && g_ascii_strncasecmp(disposition, "attachment", 10) == 0;
 }
 
-bool is_web_uri(const std::string& uri) {
-    return uri.starts_with("http://") || uri.starts_with("https://");
-}
-
 } // namespace
+
+// The entry point for C of a signal handler that runs the program's own code:
+// no exception may unwind through the engine's frames, so one that leaves the
+// handler is reported and a default value returned (FALSE: the engine's own
+// handling; no new view).
+template <auto Handler> struct Guarded;
+
+template <typename Result, typename... Args, Result (*Handler)(Args...)> struct Guarded<Handler> {
+    static Result call(Args... args) noexcept {
+        if constexpr (std::is_void_v<Result>) {
+            guard_callback([&] { Handler(args...); });
+        } else {
+            return guard_callback([&] { return Handler(args...); }, Result{});
+        }
+    }
+};
 
 // The web view's signal handlers; each gets the control as its data.
 class BrowserControl::Signals {
@@ -52,7 +78,7 @@ public:
     static void connect(BrowserControl* control) {
         WebKitWebView* view = control->m_view;
         g_signal_connect(view, "decide-policy", G_CALLBACK(decide_policy), control);
-        g_signal_connect(view, "create", G_CALLBACK(create), control);
+        g_signal_connect(view, "create", G_CALLBACK((Guarded<&create>::call)), control);
         g_signal_connect(view, "context-menu", G_CALLBACK(context_menu), nullptr);
         g_signal_connect(view, "run-file-chooser", G_CALLBACK(run_file_chooser), nullptr);
         g_signal_connect(view, "run-color-chooser", G_CALLBACK(run_color_chooser), nullptr);
@@ -62,13 +88,13 @@ public:
         g_signal_connect(view, "leave-fullscreen", G_CALLBACK(refuse), nullptr);
         g_signal_connect(view, "permission-request", G_CALLBACK(permission_request), nullptr);
         g_signal_connect(view, "script-dialog", G_CALLBACK(script_dialog), control);
-        g_signal_connect(view, "web-process-terminated", G_CALLBACK(web_process_terminated),
-                         control);
-        g_signal_connect(view, "load-failed", G_CALLBACK(load_failed), control);
+        g_signal_connect(view, "web-process-terminated",
+                         G_CALLBACK((Guarded<&web_process_terminated>::call)), control);
+        g_signal_connect(view, "load-failed", G_CALLBACK((Guarded<&load_failed>::call)), control);
         g_signal_connect(view, "load-failed-with-tls-errors", G_CALLBACK(tls_failed), nullptr);
-        g_signal_connect(view, "load-changed", G_CALLBACK(load_changed), control);
+        g_signal_connect(view, "load-changed", G_CALLBACK((Guarded<&load_changed>::call)), control);
         g_signal_connect(view, "notify::is-web-process-responsive",
-                         G_CALLBACK(responsiveness_changed), control);
+                         G_CALLBACK((Guarded<&responsiveness_changed>::call)), control);
         g_signal_connect(webkit_web_view_get_network_session(view), "download-started",
                          G_CALLBACK(download_started), nullptr);
     }
@@ -85,8 +111,20 @@ private:
         }
     }
 
+    // Connected directly: a decision that cannot be made is a refusal.
     static gboolean decide_policy(WebKitWebView* view, WebKitPolicyDecision* decision,
-                                  WebKitPolicyDecisionType type, BrowserControl* control) {
+                                  WebKitPolicyDecisionType type, BrowserControl* control) noexcept {
+        try {
+            return decide(view, decision, type, control);
+        } catch (...) {
+            report_current_exception();
+            webkit_policy_decision_ignore(decision);
+            return TRUE;
+        }
+    }
+
+    static gboolean decide(WebKitWebView* view, WebKitPolicyDecision* decision,
+                           WebKitPolicyDecisionType type, BrowserControl* control) {
         switch (type) {
         case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: {
             WebKitNavigationAction* action =
@@ -98,11 +136,12 @@ private:
             // While the visitor's command is on its way (and after Stop), the
             // page's own navigations wait.
             const auto kind = webkit_navigation_action_get_navigation_type(action);
-            const bool program_load = controls::same_address(target, control->m_program_uri);
+            const bool program_load = control->m_navigator.requested(target);
             const bool ours = program_load || kind == WEBKIT_NAVIGATION_TYPE_BACK_FORWARD ||
                               kind == WEBKIT_NAVIGATION_TYPE_RELOAD ||
                               webkit_navigation_action_is_redirect(action);
-            if (!control->m_guard.allows(ours, webkit_navigation_action_is_user_gesture(action))) {
+            if (!control->m_navigator.allows(ours,
+                                             webkit_navigation_action_is_user_gesture(action))) {
                 webkit_policy_decision_ignore(decision);
                 return TRUE;
             }
@@ -228,12 +267,10 @@ private:
     // command waits is busy in a loop that the command cannot get through.
     static gboolean script_dialog(WebKitWebView* /*view*/, WebKitScriptDialog* dialog,
                                   BrowserControl* control) {
-        if (control->m_guard.pending() && !control->m_restart_timer.connected()) {
-            control->m_restart_timer = Glib::signal_idle().connect([control] {
-                control->restart_pending_command();
-                return false;
-            });
-        }
+        guard_callback([control] {
+            control->m_navigator.page_dialog(Clock::now());
+            control->schedule();
+        });
         switch (webkit_script_dialog_get_dialog_type(dialog)) {
         case WEBKIT_SCRIPT_DIALOG_CONFIRM:
             webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
@@ -251,17 +288,11 @@ private:
     static void web_process_terminated(WebKitWebView* /*view*/,
                                        WebKitWebProcessTerminationReason reason,
                                        BrowserControl* control) {
-        if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API || control->m_home_page.empty()) {
+        if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) {
             return; // our own doing: a command follows
         }
-        const auto delay = control->m_crashes.on_crash(std::chrono::steady_clock::now());
-        control->m_restart_timer.disconnect();
-        control->m_restart_timer = Glib::signal_timeout().connect(
-            [control] {
-                control->load(control->m_home_page);
-                return false;
-            },
-            static_cast<unsigned>(delay.count()));
+        control->m_navigator.crashed(Clock::now());
+        control->schedule();
     }
 
     static gboolean tls_failed(WebKitWebView* /*view*/, const char* /*uri*/,
@@ -276,36 +307,31 @@ private:
         const bool cancelled =
             g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
             error->domain == WEBKIT_POLICY_ERROR || error->domain == G_TLS_ERROR;
-        if (cancelled || !is_web_uri(uri)) {
+        if (cancelled || !control->m_navigator.unreachable(uri, Clock::now())) {
             return FALSE;
         }
         control->show_unreachable(uri);
+        control->schedule();
         return TRUE;
     }
 
     static void load_changed(WebKitWebView* /*view*/, WebKitLoadEvent event,
                              BrowserControl* control) {
         if (event == WEBKIT_LOAD_COMMITTED) {
-            control->m_guard.committed();
-            control->guard_later();
+            control->m_navigator.committed();
+            control->schedule();
+        } else if (event == WEBKIT_LOAD_FINISHED) {
+            control->m_navigator.finished();
+            control->release_freed_memory_later();
         }
-        if (event != WEBKIT_LOAD_FINISHED) {
-            return;
-        }
-        if (control->m_loading_message) {
-            control->m_loading_message = false;
-        } else if (!control->m_retry_timer.connected()) {
-            control->m_retry.reset();
-        }
-        control->release_freed_memory_later();
     }
 
     // A page that stops answering while the visitor's command waits is
     // ended, and the command given again to a fresh web process.
     static void responsiveness_changed(WebKitWebView* view, GParamSpec* /*property*/,
                                        BrowserControl* control) {
-        if (!webkit_web_view_get_is_web_process_responsive(view) && control->m_guard.pending()) {
-            control->restart_pending_command();
+        if (!webkit_web_view_get_is_web_process_responsive(view)) {
+            control->apply(control->m_navigator.unresponsive());
         }
     }
 
@@ -347,10 +373,8 @@ WebKitWebView* BrowserControl::create_view() {
 
 BrowserControl::~BrowserControl() {
     dismiss_authentication();
-    m_guard_timer.disconnect();
+    m_timer.disconnect();
     cancel_probe();
-    m_retry_timer.disconnect();
-    m_restart_timer.disconnect();
     m_trim_timer.disconnect();
     g_signal_handlers_disconnect_by_data(m_view, this);
     if (gtk_widget_get_parent(GTK_WIDGET(m_view)) != nullptr) {
@@ -386,49 +410,49 @@ void BrowserControl::dismiss_authentication() {
     }
 }
 
-void BrowserControl::run_command(std::function<void()> command) {
+void BrowserControl::command(controls::Navigator::Command command) {
     dismiss_authentication();
-    m_retry_timer.disconnect();
-    m_restart_timer.disconnect();
-    m_retry.reset();
-    if (!webkit_web_view_get_is_web_process_responsive(m_view)) {
-        webkit_web_view_terminate_web_process(m_view);
-    }
-    m_guard.command(controls::CommandGuard::Clock::now());
-    m_pending_command = std::move(command);
-    m_pending_command();
-    guard_later();
+    apply(m_navigator.command(std::move(command), Clock::now(),
+                              webkit_web_view_get_is_web_process_responsive(m_view) != FALSE));
 }
 
-void BrowserControl::restart_pending_command() {
-    if (m_guard.pending() && m_pending_command) {
+void BrowserControl::apply(const controls::Navigator::Steps& steps) {
+    if (steps.end_web_process) {
         cancel_probe();
         webkit_web_view_terminate_web_process(m_view);
-        m_pending_command();
     }
+    if (steps.run) {
+        switch (steps.run->kind) {
+        case Kind::Load:
+            webkit_web_view_load_uri(m_view, steps.run->url.c_str());
+            break;
+        case Kind::Back:
+            webkit_web_view_go_back(m_view);
+            break;
+        case Kind::Forward:
+            webkit_web_view_go_forward(m_view);
+            break;
+        case Kind::Reload:
+            webkit_web_view_reload(m_view);
+            break;
+        }
+    }
+    if (steps.probe) {
+        probe();
+    }
+    schedule();
 }
 
-void BrowserControl::guard_later() {
-    m_guard_timer.disconnect();
-    const auto delay = m_guard.next_tick(controls::CommandGuard::Clock::now());
+void BrowserControl::schedule() {
+    m_timer.disconnect();
+    const auto delay = m_navigator.next_tick(Clock::now());
     if (!delay) {
-        cancel_probe();
         return;
     }
-    m_guard_timer = Glib::signal_timeout().connect(
+    m_timer = Glib::signal_timeout().connect(
         [this] {
-            m_guard_timer = sigc::connection(); // this one ends as it returns
-            switch (m_guard.tick(controls::CommandGuard::Clock::now())) {
-            case controls::CommandGuard::Step::None:
-                break;
-            case controls::CommandGuard::Step::Probe:
-                probe();
-                break;
-            case controls::CommandGuard::Step::Restart:
-                restart_pending_command();
-                break;
-            }
-            guard_later();
+            m_timer = sigc::connection(); // this one ends as it returns
+            guard_callback([this] { apply(m_navigator.tick(Clock::now())); });
             return false;
         },
         static_cast<unsigned>(std::chrono::ceil<std::chrono::milliseconds>(*delay).count()));
@@ -452,9 +476,11 @@ void BrowserControl::probe() {
                 return; // the control may be gone
             }
             auto* control = static_cast<BrowserControl*>(data);
-            control->m_guard.answered(controls::CommandGuard::Clock::now(),
-                                      webkit_web_view_is_loading(control->m_view) != FALSE);
-            control->guard_later();
+            guard_callback([control] {
+                control->m_navigator.answered(Clock::now(),
+                                              webkit_web_view_is_loading(control->m_view) != FALSE);
+                control->schedule();
+            });
         },
         this);
 }
@@ -466,65 +492,46 @@ void BrowserControl::cancel_probe() {
     }
 }
 
-void BrowserControl::load(const std::string& url) {
-    m_program_uri = url;
-    webkit_web_view_load_uri(m_view, url.c_str());
-}
-
 void BrowserControl::show_unreachable(const std::string& url) {
-    m_unreachable_uri = url;
-    m_program_uri = url;
-    m_loading_message = true;
-    webkit_web_view_load_alternate_html(m_view, kUnreachablePage, url.c_str(), nullptr);
-    m_retry_timer.disconnect();
-    m_retry_timer = Glib::signal_timeout().connect_seconds(
-        [this] {
-            load(m_unreachable_uri);
-            return false;
-        },
-        static_cast<unsigned>(m_retry.next().count()));
+    webkit_web_view_load_alternate_html(m_view, unreachable_page(m_unreachable_text).c_str(),
+                                        url.c_str(), nullptr);
 }
 
 void BrowserControl::Navigate(const std::string& url) {
-    run_command([this, url] { load(url); });
+    command({Kind::Load, url});
 }
 
 void BrowserControl::GoBack() {
-    run_command([this] { webkit_web_view_go_back(m_view); });
+    command({Kind::Back, {}});
 }
 
 void BrowserControl::GoForward() {
-    run_command([this] { webkit_web_view_go_forward(m_view); });
+    command({Kind::Forward, {}});
 }
 
 void BrowserControl::Stop() {
-    m_retry_timer.disconnect();
-    m_pending_command = nullptr;
-    m_guard.stopped();
-    guard_later();
+    m_navigator.stop();
+    schedule();
     webkit_web_view_stop_loading(m_view);
 }
 
 void BrowserControl::Refresh() {
-    if (m_retry_timer.connected()) {
-        // The message stands in for the page: load the page itself.
-        const std::string page = m_unreachable_uri;
-        run_command([this, page] { load(page); });
-    } else {
-        run_command([this] { webkit_web_view_reload(m_view); });
-    }
+    command({Kind::Reload, {}});
+}
+
+void BrowserControl::HomePage(const std::string& url) {
+    m_navigator.home_page(url);
+}
+
+void BrowserControl::UnreachableText(const std::string& text) {
+    m_unreachable_text = text;
 }
 
 void BrowserControl::ClearSession() {
     dismiss_authentication();
-    m_retry_timer.disconnect();
-    m_restart_timer.disconnect();
-    m_pending_command = nullptr;
-    m_guard = controls::CommandGuard();
-    guard_later();
-    m_retry.reset();
-    m_loading_message = false;
-    m_program_uri.clear();
+    m_navigator.clear();
+    m_timer.disconnect();
+    cancel_probe();
 
     // A new view in a new ephemeral network session: the old session's
     // cookies, storage, cache, service workers and logins go with it, and so

@@ -5,8 +5,8 @@
 #include <sigc++/connection.h>
 #include <string>
 
-#include "controls/browser_policy.hpp"
 #include "controls/controls.hpp"
+#include "controls/navigator.hpp"
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _WebKitWebView WebKitWebView;
@@ -44,14 +44,14 @@ public:
     void Height(float twips) override;
     void ClearSession() override;
     void AllowSites(controls::SiteList sites) override;
+    void HomePage(const std::string& url) override;
+    void UnreachableText(const std::string& text) override;
 
     [[nodiscard]] GtkWidget* widget() const;
     [[nodiscard]] int pixel_width() const { return m_width; }
     [[nodiscard]] int pixel_height() const { return m_height; }
     // Called when Width or Height changes, so that the container lays out anew.
     void on_size_changed(std::function<void()> callback) { m_size_changed = std::move(callback); }
-    // The page loaded again after the web process ended unexpectedly.
-    void set_home_page(std::string url) { m_home_page = std::move(url); }
     // Called when a frame was kept from an address the sites do not allow.
     void on_refused(std::function<void()> callback) { m_refused = std::move(callback); }
     // Called when ClearSession put a new view in place of `old`, so that the
@@ -64,21 +64,15 @@ private:
     class Signals;
     friend class Signals;
 
-    // Every command of the visitor ends a pending retry. A command that loads
-    // is remembered until the load starts: if the page does not answer in the
-    // meantime (stuck in a script loop), its web process is ended and the
-    // command given again.
     static WebKitWebView* create_view();
-    void run_command(std::function<void()> command);
-    // Ends the web process of a page that keeps the pending command from
-    // getting through, and gives the command again.
-    void restart_pending_command();
-    void load(const std::string& url);
+    // Gives a visitor's command to the navigator, and does what it says.
+    void command(controls::Navigator::Command command);
+    void apply(const controls::Navigator::Steps& steps);
+    // Runs the navigator's next step when it is due.
+    void schedule();
     void show_unreachable(const std::string& url);
     void release_freed_memory_later();
-    // Runs the guard's next step when it is due.
-    void guard_later();
-    // Asks the page for a sign of life; the answer goes to the guard.
+    // Asks the page for a sign of life; the answer goes to the navigator.
     void probe();
     void cancel_probe();
     // Cancels a sign-in the page asked for, which takes its box away.
@@ -86,19 +80,11 @@ private:
 
     WebKitWebView* m_view;
     WebKitAuthenticationRequest* m_authentication = nullptr;
-    std::string m_home_page;
-    std::string m_program_uri; // the last address the program itself asked for
-    std::string m_unreachable_uri;
-    bool m_loading_message = false;
-    controls::RetryBackoff m_retry;
-    controls::CrashRecovery m_crashes;
-    controls::CommandGuard m_guard;
-    sigc::connection m_guard_timer;
+    controls::Navigator m_navigator;
+    sigc::connection m_timer;
     GCancellable* m_probe = nullptr;
-    sigc::connection m_retry_timer;
-    sigc::connection m_restart_timer;
     sigc::connection m_trim_timer;
-    std::function<void()> m_pending_command;
+    std::string m_unreachable_text;
     int m_width = 193; // as designed, until the first resize
     int m_height = 193;
     std::function<void()> m_size_changed;

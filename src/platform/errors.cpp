@@ -7,10 +7,8 @@
 #include <iostream>
 
 namespace corvalen::platform {
-namespace {
 
-// Describes the exception being handled.
-void report_current_exception() {
+void report_current_exception() noexcept {
     try {
         throw;
     } catch (const Glib::Error& error) {
@@ -21,8 +19,6 @@ void report_current_exception() {
         std::cerr << "corvalen: unknown error in a handler\n";
     }
 }
-
-} // namespace
 
 void report_handler_errors() {
     Glib::add_exception_handler(&report_current_exception);

@@ -69,6 +69,7 @@ void frmBrowser::Form_Load() {
         read_texts(ini);
         read_allowed_sites(ini);
     }
+    MozillaBrowser1.HomePage(m_sHomePage);
     MozillaBrowser1.Navigate(m_sHomePage);
 }
 
@@ -131,6 +132,9 @@ void frmBrowser::read_texts(cInifile& ini) {
     m_still_there = value_of(ini, "StillThere", "Are you still there?");
     m_continue = value_of(ini, "Continue", "Continue");
     m_blocked = value_of(ini, "Blocked", "This page is not available on this terminal.");
+    MozillaBrowser1.UnreachableText(value_of(
+        ini, "Unreachable",
+        "This page cannot be reached at the moment. It will be tried again automatically."));
 }
 
 std::optional<frmBrowser::Clock::duration> frmBrowser::Visitor_Input(Clock::time_point now) {

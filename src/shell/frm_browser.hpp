@@ -68,8 +68,6 @@ public:
     // a notice says so over the page, which stays.
     void MozillaBrowser1_Refused();
 
-    [[nodiscard]] const std::string& home_page() const { return m_sHomePage; }
-
 private:
     // [Session]. A value a key cannot take is reported in one line on the
     // log, and the key keeps its default (for IdleReset: never).

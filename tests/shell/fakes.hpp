@@ -64,8 +64,13 @@ public:
         sites = std::move(list);
     }
 
+    void HomePage(const std::string& url) override { home_page = url; }
+    void UnreachableText(const std::string& text) override { unreachable_text = text; }
+
     std::vector<std::string> calls;
     controls::SiteList sites;
+    std::string home_page;
+    std::string unreachable_text;
     float width = -1;
     float height = -1;
 };

@@ -67,6 +67,7 @@ TEST_F(FormTest, HomePageAsRead) {
     settings("[Options]\nHomepage=" + long_page + "\n");
     shell.form.Form_Load();
     EXPECT_EQ(shell.browser.calls, Keys{"Navigate " + long_page.substr(0, 254)});
+    EXPECT_EQ(shell.browser.home_page, long_page.substr(0, 254)) << "where a crash comes back to";
 
     FakeShell empty{dir.path()};
     settings("[Options]\nHomepage=\n");
@@ -170,10 +171,17 @@ TEST_F(FormTest, AllowedSitesAreTheHomeSiteAndTheReadablePatterns) {
                   c.reported != nullptr)
             << fresh.log.str();
     }
-    settings("[Texts]\nBlocked=Niet op deze zuil.\n");
+    EXPECT_EQ(shell.browser.unreachable_text, "") << "before the settings are read";
     shell.form.Form_Load();
-    shell.form.MozillaBrowser1_Refused();
-    EXPECT_EQ(shell.notice.flashed, Keys{"Niet op deze zuil."});
+    EXPECT_EQ(shell.browser.unreachable_text,
+              "This page cannot be reached at the moment. It will be tried again automatically.");
+    settings(
+        "[Texts]\nBlocked=Niet op deze zuil.\nUnreachable=Deze pagina is even niet bereikbaar.\n");
+    FakeShell texts{dir.path()};
+    texts.form.Form_Load();
+    texts.form.MozillaBrowser1_Refused();
+    EXPECT_EQ(texts.notice.flashed, Keys{"Niet op deze zuil."});
+    EXPECT_EQ(texts.browser.unreachable_text, "Deze pagina is even niet bereikbaar.");
 }
 
 frmBrowser::Clock::time_point at(int seconds) {
