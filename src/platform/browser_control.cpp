@@ -452,7 +452,7 @@ void BrowserControl::schedule() {
     m_timer = Glib::signal_timeout().connect(
         [this] {
             m_timer = sigc::connection(); // this one ends as it returns
-            guard_callback([this] { apply(m_navigator.tick(Clock::now())); });
+            apply(m_navigator.tick(Clock::now()));
             return false;
         },
         static_cast<unsigned>(std::chrono::ceil<std::chrono::milliseconds>(*delay).count()));

@@ -5,6 +5,7 @@
 #include <glibmm/main.h>
 #include <gtkmm/shortcutcontroller.h>
 
+#include "errors.hpp"
 #include "input_watch.hpp"
 #include "runtime.hpp"
 #include "x11_placement.hpp"
@@ -83,7 +84,9 @@ gboolean on_window_focus(GtkWidget* widget, GtkDirectionType direction) {
         static_cast<const TabOrder*>(g_object_get_qdata(G_OBJECT(widget), tab_order_quark()));
     if (order != nullptr &&
         (direction == GTK_DIR_TAB_FORWARD || direction == GTK_DIR_TAB_BACKWARD) &&
-        move_focus_in_order(GTK_WINDOW(widget), (*order)(), direction)) {
+        guard_callback(
+            [&] { return move_focus_in_order(GTK_WINDOW(widget), (*order)(), direction); },
+            false)) {
         return TRUE;
     }
     auto* window_class = static_cast<GtkWidgetClass*>(g_type_class_peek(GTK_TYPE_WINDOW));

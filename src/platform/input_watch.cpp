@@ -4,6 +4,8 @@
 #include <gdk/gdk.h>
 #include <glibmm/main.h>
 
+#include "errors.hpp"
+
 namespace corvalen::platform {
 namespace {
 
@@ -66,12 +68,14 @@ gboolean InputWatch::on_surface_event(GSignalInvocationHint* /*hint*/, guint cou
     // there to take it, so a click meant to dismiss it reaches nothing else.
     watch->m_input_time = Clock::now();
     if (!watch->m_input.connected()) {
-        watch->m_input = Glib::signal_idle().connect([watch] {
-            const auto delay = watch->m_on_input(watch->m_input_time);
-            if (!watch->m_timer.connected()) {
-                watch->schedule(delay);
-            }
-            return false;
+        guard_callback([watch] {
+            watch->m_input = Glib::signal_idle().connect([watch] {
+                const auto delay = watch->m_on_input(watch->m_input_time);
+                if (!watch->m_timer.connected()) {
+                    watch->schedule(delay);
+                }
+                return false;
+            });
         });
     }
     return TRUE;
