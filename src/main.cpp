@@ -47,7 +47,7 @@ int main() {
         runtime = std::make_unique<Runtime>(*window);
         auto create_password_dialog = [&] {
             return std::make_unique<frmPassword>(
-                [&] { return std::make_unique<PasswordWindow>(*window); });
+                [&] { return std::make_unique<PasswordWindow>(*window, window->keypad()); });
         };
         form = std::make_unique<frmBrowser>(
             window->toolbar(), window->browser(), window->client_area(), *runtime, window->notice(),
@@ -57,6 +57,7 @@ int main() {
         window->toolbar().signal_button_click().connect(
             [&](const std::string& key) { form->Toolbar1_ButtonClick(key); });
         run_handler([&] { form->Form_Load(); });
+        window->use_touch(form->touch_settings());
         if (form->idle_reset_enabled()) {
             input_watch = std::make_unique<InputWatch>(
                 [&](InputWatch::Clock::time_point now) { return form->Visitor_Input(now); },

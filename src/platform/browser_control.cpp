@@ -527,6 +527,48 @@ void BrowserControl::UnreachableText(const std::string& text) {
     m_unreachable_text = text;
 }
 
+void BrowserControl::run_script(const char* script) {
+    // In a world of its own, which the page's scripts cannot change.
+    webkit_web_view_evaluate_javascript(m_view, script, -1, "corvalen", nullptr, nullptr, nullptr,
+                                        nullptr);
+}
+
+void BrowserControl::press_enter() {
+    run_script(R"(
+(() => {
+  let doc = document, el = doc.activeElement;
+  while (el && (el.tagName === 'IFRAME' || el.tagName === 'FRAME')) {
+    try { doc = el.contentDocument; el = doc && doc.activeElement; } catch (e) { return; }
+  }
+  if (!el || el === doc.body) return;
+  const init = {key: 'Enter', code: 'Enter', keyCode: 13, which: 13, bubbles: true,
+                cancelable: true};
+  if (el.dispatchEvent(new KeyboardEvent('keydown', init)) &&
+      el.dispatchEvent(new KeyboardEvent('keypress', init))) {
+    if (el.isContentEditable || el.tagName === 'TEXTAREA') {
+      doc.execCommand('insertLineBreak');
+    } else if (el.form) {
+      const button = el.form.querySelector(
+          'button:not([type]):not([disabled]), [type=submit]:not([disabled])');
+      if (button) button.click(); else el.form.requestSubmit();
+    }
+  }
+  el.dispatchEvent(new KeyboardEvent('keyup', init));
+})())");
+}
+
+void BrowserControl::reveal_focus() {
+    run_script(R"(
+(() => {
+  const reveal = () => {
+    const el = document.activeElement;
+    if (el && el !== document.body) el.scrollIntoView({block: 'nearest'});
+  };
+  addEventListener('resize', reveal, {once: true});
+  reveal();
+})())");
+}
+
 void BrowserControl::ClearSession() {
     dismiss_authentication();
     m_navigator.clear();
@@ -542,9 +584,7 @@ void BrowserControl::ClearSession() {
     webkit_web_view_terminate_web_process(old);
     m_view = create_view();
     Signals::connect(this);
-    if (m_view_replaced) {
-        m_view_replaced(GTK_WIDGET(old));
-    }
+    m_view_replaced.emit(GTK_WIDGET(old));
     if (gtk_widget_get_parent(GTK_WIDGET(old)) != nullptr) {
         gtk_widget_unparent(GTK_WIDGET(old));
     }

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <sigc++/connection.h>
+#include <sigc++/signal.h>
 #include <string>
 
 #include "controls/controls.hpp"
@@ -54,11 +55,16 @@ public:
     void on_size_changed(std::function<void()> callback) { m_size_changed = std::move(callback); }
     // Called when a frame was kept from an address the sites do not allow.
     void on_refused(std::function<void()> callback) { m_refused = std::move(callback); }
-    // Called when ClearSession put a new view in place of `old`, so that the
+    // Emitted when ClearSession put a new view in place of `old`, so that the
     // container puts it where the old one was.
-    void on_view_replaced(std::function<void(GtkWidget* old)> callback) {
-        m_view_replaced = std::move(callback);
-    }
+    sigc::signal<void(GtkWidget* old)>& signal_view_replaced() { return m_view_replaced; }
+    // Gives the page's focused element an Enter, as a key would: key events
+    // to its handlers, then a line break in a text area or an editable
+    // element, or the submission of the form of a text field.
+    void press_enter();
+    // Scrolls the page's focused element into view, also after the view was
+    // resized.
+    void reveal_focus();
 
 private:
     class Signals;
@@ -72,6 +78,7 @@ private:
     void schedule();
     void show_unreachable(const std::string& url);
     void release_freed_memory_later();
+    void run_script(const char* script);
     // Asks the page for a sign of life; the answer goes to the navigator.
     void probe();
     void cancel_probe();
@@ -88,7 +95,7 @@ private:
     int m_width = 193; // as designed, until the first resize
     int m_height = 193;
     std::function<void()> m_size_changed;
-    std::function<void(GtkWidget*)> m_view_replaced;
+    sigc::signal<void(GtkWidget*)> m_view_replaced;
     std::function<void()> m_refused;
     controls::SiteList m_sites;
 };

@@ -30,7 +30,7 @@ ClientArea::ClientArea(Toolbar& toolbar, BrowserControl& browser)
             queue_allocate();
         }
     });
-    m_browser.on_view_replaced([this](GtkWidget* old) {
+    m_view_replaced = m_browser.signal_view_replaced().connect([this](GtkWidget* old) {
         gtk_widget_unparent(old);
         gtk_widget_insert_before(m_browser.widget(), gobj(), GTK_WIDGET(m_toolbar.gobj()));
     });
@@ -38,7 +38,7 @@ ClientArea::ClientArea(Toolbar& toolbar, BrowserControl& browser)
 
 ClientArea::~ClientArea() {
     m_browser.on_size_changed(nullptr);
-    m_browser.on_view_replaced(nullptr);
+    m_view_replaced.disconnect();
     m_toolbar.unparent();
     gtk_widget_unparent(m_browser.widget());
 }

@@ -36,6 +36,7 @@ private:
     int m_height = -1;
     bool m_allocating = false;
     sigc::signal<void()> m_signal_resize;
+    sigc::connection m_view_replaced;
 };
 
 } // namespace corvalen::platform

@@ -5,6 +5,7 @@
 #include <glibmm/main.h>
 #include <gtkmm/shortcutcontroller.h>
 
+#include "cursor.hpp"
 #include "errors.hpp"
 #include "input_watch.hpp"
 #include "runtime.hpp"
@@ -202,6 +203,7 @@ void DialogWindow::run_modal() {
     const guint event_signal = surface_event_signal();
     const gulong hook =
         g_signal_add_emission_hook(event_signal, 0, on_surface_event, m_owner.gobj(), nullptr);
+    CursorHiding::follow(*this);
     present();
     loop->run();
     g_signal_remove_emission_hook(event_signal, hook);

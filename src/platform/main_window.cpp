@@ -4,6 +4,10 @@
 #include "dialog_window.hpp"
 
 #include <gtkmm/eventcontrollerkey.h>
+#include <gtkmm/eventcontrollerscroll.h>
+#include <gtkmm/gesturezoom.h>
+
+#include "cursor.hpp"
 
 namespace corvalen::platform {
 namespace {
@@ -17,7 +21,7 @@ MainWindow::MainWindow(const std::string& title,
                        std::span<const controls::ToolbarButtonDesign> buttons)
     : m_normal_pictures("normal", kPictureCount), m_hot_pictures("hot", kPictureCount),
       m_toolbar(m_normal_pictures, m_hot_pictures), m_client_area(m_toolbar, m_browser),
-      m_notice(m_overlay) {
+      m_content(Gtk::Orientation::VERTICAL), m_notice(m_overlay) {
     for (const controls::ToolbarButtonDesign& button : buttons) {
         m_toolbar.add_button(button.key, button.picture);
     }
@@ -25,7 +29,11 @@ MainWindow::MainWindow(const std::string& title,
     set_icon_name(kIconName);
     set_title(title);
     set_decorated(false);
-    m_overlay.set_child(m_client_area);
+    // The on-screen keyboard, when there is one, goes below the client area,
+    // which gives up the height it takes.
+    m_client_area.set_vexpand(true);
+    m_content.append(m_client_area);
+    m_overlay.set_child(m_content);
     set_child(m_overlay);
     refuse_debugging(*this);
     auto keys = Gtk::EventControllerKey::create();
@@ -73,6 +81,94 @@ bool MainWindow::on_key_captured(const Gtk::EventControllerKey& keys, guint keyv
         return false;
     }
     return key == m_last_page_key;
+}
+
+void MainWindow::use_touch(const controls::TouchSettings& touch) {
+    if (touch.keyboard) {
+        if (auto layout = controls::keyboard_layout(touch.layout, true)) {
+            use_keyboard(*layout);
+            m_keypad = controls::keyboard_layout(touch.layout, false);
+        }
+    }
+    CursorHiding::configure(touch.cursor, *this);
+    CursorHiding::follow_view(m_browser.widget());
+    if (!touch.page_zoom) {
+        // Two fingers on a touch screen or touchpad would pinch the page
+        // larger, and Ctrl with the wheel zooms pages that zoom themselves
+        // (maps, viewers): those events end here, before the page.
+        auto scroll = Gtk::EventControllerScroll::create();
+        scroll->set_flags(Gtk::EventControllerScroll::Flags::BOTH_AXES);
+        scroll->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+        scroll->signal_scroll().connect(
+            [controller = scroll.get()](double, double) {
+                return (controller->get_current_event_state() & Gdk::ModifierType::CONTROL_MASK) ==
+                       Gdk::ModifierType::CONTROL_MASK;
+            },
+            false);
+        m_client_area.add_controller(scroll);
+        auto pinch = Gtk::GestureZoom::create();
+        pinch->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+        pinch->signal_begin().connect([gesture = pinch.get()](Gdk::EventSequence*) {
+            gesture->set_state(Gtk::EventSequenceState::CLAIMED);
+        });
+        m_client_area.add_controller(pinch);
+    }
+    m_view_replaced = m_browser.signal_view_replaced().connect([this](GtkWidget*) {
+        CursorHiding::follow_view(m_browser.widget());
+        if (m_keyboard) {
+            // A new visitor: letters, no Shift, and no keyboard until a field
+            // asks for one.
+            m_keyboard->state().reset();
+            show_keyboard(false);
+            m_input_method->attach(m_browser.widget());
+        }
+    });
+}
+
+void MainWindow::use_keyboard(const controls::KeyboardLayout& layout) {
+    constexpr int kKeyHeight = 56;
+    m_keyboard = std::make_unique<KeyboardPanel>(layout, 0, kKeyHeight);
+    m_keyboard->set_visible(false);
+    m_content.append(*m_keyboard);
+    m_input_method = std::make_unique<InputMethod>([this](bool focused, bool digits) {
+        if (focused) {
+            m_keyboard->state().focus_in(digits);
+        } else {
+            m_keyboard->state().focus_out();
+        }
+        show_keyboard(m_keyboard->state().shown());
+    });
+    m_input_method->attach(m_browser.widget());
+    m_keyboard->on_output([this](const KeyboardPanel::Output& output) {
+        switch (output.kind) {
+        case KeyboardPanel::Output::Kind::Text:
+            m_input_method->type(output.text);
+            break;
+        case KeyboardPanel::Output::Kind::Backspace:
+            m_input_method->backspace();
+            break;
+        case KeyboardPanel::Output::Kind::Enter:
+            m_browser.press_enter();
+            break;
+        case KeyboardPanel::Output::Kind::None:
+            break;
+        }
+    });
+    m_keyboard->on_hidden([this] { show_keyboard(false); });
+    m_keyboard->on_redrawn([this] {
+        if (m_keyboard->get_visible()) {
+            m_browser.reveal_focus();
+        }
+    });
+}
+
+void MainWindow::show_keyboard(bool shown) {
+    if (shown == m_keyboard->get_visible()) {
+        return;
+    }
+    // The view gets less high: the field being typed into stays in sight.
+    m_keyboard->set_visible(shown);
+    m_keyboard->refresh();
 }
 
 void MainWindow::show_full_screen() {

@@ -1,16 +1,22 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <gtkmm/box.h>
 #include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/overlay.h>
 #include <gtkmm/window.h>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "browser_control.hpp"
 #include "client_area.hpp"
+#include "controls/keyboard.hpp"
 #include "image_list.hpp"
+#include "input_method.hpp"
+#include "keyboard_panel.hpp"
 #include "notice.hpp"
 #include "toolbar.hpp"
 
@@ -27,6 +33,15 @@ public:
     ClientArea& client_area() { return m_client_area; }
     Notice& notice() { return m_notice; }
 
+    // Suits the window to a touch screen as `touch` says: an on-screen keyboard
+    // docked below the page while a text field of the page has the focus, the
+    // cursor hidden, no page zoom. Called before the window is shown.
+    void use_touch(const controls::TouchSettings& touch);
+    // The password dialog's keypad, when the on-screen keyboard is on.
+    [[nodiscard]] const controls::KeyboardLayout* keypad() const {
+        return m_keypad ? &*m_keypad : nullptr;
+    }
+
     // Shows the window over the whole monitor and gives the browser control
     // the keyboard focus. A window manager is asked for full screen; without
     // one, the window sizes itself to the monitor at its top-left corner.
@@ -42,14 +57,21 @@ private:
 
     bool on_key_captured(const Gtk::EventControllerKey& keys, guint keyval,
                          Gdk::ModifierType state);
+    void use_keyboard(const controls::KeyboardLayout& layout);
+    void show_keyboard(bool shown);
 
     ImageList m_normal_pictures;
     ImageList m_hot_pictures;
     Toolbar m_toolbar;
     BrowserControl m_browser;
     ClientArea m_client_area;
+    Gtk::Box m_content;
     Gtk::Overlay m_overlay;
     Notice m_notice;
+    std::unique_ptr<KeyboardPanel> m_keyboard;
+    std::unique_ptr<InputMethod> m_input_method;
+    std::optional<controls::KeyboardLayout> m_keypad;
+    sigc::connection m_view_replaced;
     PageKey m_last_page_key;
 };
 

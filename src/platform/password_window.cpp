@@ -16,9 +16,9 @@ void place(Gtk::Fixed& layout, Gtk::Widget& control, int left, int top, int widt
 
 } // namespace
 
-PasswordWindow::PasswordWindow(Gtk::Window& owner)
-    : DialogWindow(owner, "Afsluiten", kWidth, kHeight), Label1("Wachtwoord:"), cmdOK("OK"),
-      cmdCancel("Annuleren") {
+PasswordWindow::PasswordWindow(Gtk::Window& owner, const controls::KeyboardLayout* keypad)
+    : DialogWindow(owner, "Afsluiten", kWidth, kHeight), m_content(Gtk::Orientation::VERTICAL),
+      Label1("Wachtwoord:"), cmdOK("OK"), cmdCancel("Annuleren") {
     install_dialog_style();
     set_icon_name("corvalen-password");
 
@@ -35,7 +35,19 @@ PasswordWindow::PasswordWindow(Gtk::Window& owner)
     place(m_layout, txtPassword, 104, 16, 185, 19);
     place(m_layout, cmdOK, 208, 48, 81, 25);
     place(m_layout, cmdCancel, 120, 48, 81, 25);
-    set_content(m_layout);
+    if (keypad == nullptr) {
+        set_content(m_layout);
+    } else {
+        constexpr int kKeyWidth = 48;
+        constexpr int kKeyHeight = 48;
+        m_layout.set_size_request(kWidth, kHeight);
+        m_layout.set_halign(Gtk::Align::START);
+        m_keypad = std::make_unique<KeyboardPanel>(*keypad, kKeyWidth, kKeyHeight);
+        m_keypad->on_output([this](const KeyboardPanel::Output& output) { type(output); });
+        m_content.append(m_layout);
+        m_content.append(*m_keypad);
+        set_content(m_content);
+    }
     set_default_widget(cmdOK);
     // The label takes no focus; the buttons follow the text box in this
     // order, not in the order of their places.
@@ -53,6 +65,33 @@ PasswordWindow::PasswordWindow(Gtk::Window& owner)
 void PasswordWindow::show_modal() {
     txtPassword.grab_focus();
     run_modal();
+}
+
+void PasswordWindow::type(const KeyboardPanel::Output& output) {
+    int position = txtPassword.get_position();
+    switch (output.kind) {
+    case KeyboardPanel::Output::Kind::Text:
+        txtPassword.delete_selection();
+        position = txtPassword.get_position();
+        txtPassword.insert_text(output.text, -1, position);
+        txtPassword.set_position(position);
+        break;
+    case KeyboardPanel::Output::Kind::Backspace: {
+        int start = 0;
+        int end = 0;
+        if (txtPassword.get_selection_bounds(start, end)) {
+            txtPassword.delete_selection();
+        } else if (position > 0) {
+            txtPassword.delete_text(position - 1, position);
+        }
+        break;
+    }
+    case KeyboardPanel::Output::Kind::Enter:
+        cmdOK.activate();
+        break;
+    case KeyboardPanel::Output::Kind::None:
+        break;
+    }
 }
 
 std::string PasswordWindow::text() const {

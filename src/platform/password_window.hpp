@@ -5,17 +5,21 @@
 #include <gtkmm/entry.h>
 #include <gtkmm/fixed.h>
 #include <gtkmm/label.h>
+#include <memory>
 #include <string>
 
 #include "controls/controls.hpp"
 #include "dialog_window.hpp"
+#include "keyboard_panel.hpp"
 
 namespace corvalen::platform {
 
-// The password dialog's window, built from its design.
+// The password dialog's window, built from its design. With a `keypad`, an
+// on-screen keyboard lies below the controls, which keep their places, and
+// types into the text box.
 class PasswordWindow : public DialogWindow, public controls::IPasswordWindow {
 public:
-    explicit PasswordWindow(Gtk::Window& owner);
+    explicit PasswordWindow(Gtk::Window& owner, const controls::KeyboardLayout* keypad = nullptr);
 
     void show_modal() override;
     [[nodiscard]] bool closed() const override { return m_closed; }
@@ -25,6 +29,10 @@ protected:
     bool on_close_request() override;
 
 private:
+    void type(const KeyboardPanel::Output& output);
+
+    Gtk::Box m_content;
+    std::unique_ptr<KeyboardPanel> m_keypad;
     Gtk::Fixed m_layout;
     Gtk::Label Label1;
     Gtk::Entry txtPassword;

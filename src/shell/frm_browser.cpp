@@ -27,10 +27,20 @@ std::string value_of(cInifile& ini, const char* key, const char* fallback) {
 }
 
 // One line on the log for a setting that is not taken.
-void report(std::ostream& log, const char* key, const std::string& value, const char* wanted,
-            const char* outcome) {
-    log << "corvalen: [Session] " << key << "=\"" << value << "\" is not " << wanted << "; "
-        << outcome << '\n';
+void report(std::ostream& log, const char* section, const char* key, const std::string& value,
+            const char* wanted, const char* outcome) {
+    log << "corvalen: [" << section << "] " << key << "=\"" << value << "\" is not " << wanted
+        << "; " << outcome << '\n';
+}
+
+// A switch: "1" on, "0" or empty off; anything else is reported and off.
+bool switch_of(cInifile& ini, std::ostream& log, const char* section, const char* key,
+               const char* outcome) {
+    const std::string text = value_of(ini, key, "0");
+    if (text != "1" && text != "0" && !text.empty()) {
+        report(log, section, key, text, "0 or 1", outcome);
+    }
+    return text == "1";
 }
 
 } // namespace
@@ -68,6 +78,7 @@ void frmBrowser::Form_Load() {
         read_session_settings(ini);
         read_texts(ini);
         read_allowed_sites(ini);
+        read_touch_settings(ini);
     }
     MozillaBrowser1.HomePage(m_sHomePage);
     MozillaBrowser1.Navigate(m_sHomePage);
@@ -106,13 +117,13 @@ void frmBrowser::read_session_settings(cInifile& ini) {
     const std::string reset_text = value_of(ini, "IdleReset", "0");
     const std::optional<int> reset = whole_seconds(reset_text, 10, 86400);
     if (!reset && !reset_text.empty() && reset_text != "0") {
-        report(m_log, "IdleReset", reset_text, "a whole number from 10 to 86400",
+        report(m_log, "Session", "IdleReset", reset_text, "a whole number from 10 to 86400",
                "sessions do not end for lack of input");
     }
     const std::string warning_text = value_of(ini, "IdleWarning", "10");
     std::optional<int> warning = whole_seconds(warning_text, 0, 86400);
     if (!warning) {
-        report(m_log, "IdleWarning", warning_text, "a whole number from 0 to 86400",
+        report(m_log, "Session", "IdleWarning", warning_text, "a whole number from 0 to 86400",
                "the notice stands for the default 10 seconds");
         warning = 10;
     }
@@ -120,10 +131,33 @@ void frmBrowser::read_session_settings(cInifile& ini) {
         m_idle = corvalen::shell::IdleTimer(std::chrono::seconds(*reset),
                                             std::chrono::seconds(*warning));
     }
-    const std::string clear_text = value_of(ini, "ClearOnHome", "0");
-    m_clear_on_home = clear_text == "1";
-    if (clear_text != "1" && clear_text != "0" && !clear_text.empty()) {
-        report(m_log, "ClearOnHome", clear_text, "0 or 1", "the home button keeps the session");
+    m_clear_on_home =
+        switch_of(ini, m_log, "Session", "ClearOnHome", "the home button keeps the session");
+}
+
+void frmBrowser::read_touch_settings(cInifile& ini) {
+    using corvalen::controls::TouchSettings;
+    ini.Section("Touch");
+    m_touch.keyboard = switch_of(ini, m_log, "Touch", "Keyboard", "no on-screen keyboard");
+    const std::string layout = value_of(ini, "KeyboardLayout", "qwerty");
+    if (corvalen::controls::keyboard_layout(layout, false)) {
+        m_touch.layout = layout;
+    } else {
+        report(m_log, "Touch", "KeyboardLayout", layout, "qwerty, azerty or qwertz",
+               "the keyboard is qwerty");
+    }
+    const std::string cursor = value_of(ini, "HideCursor", "0");
+    if (cursor == "1") {
+        m_touch.cursor = TouchSettings::Cursor::Hidden;
+    } else if (cursor == "2") {
+        m_touch.cursor = TouchSettings::Cursor::HiddenAfterTouch;
+    } else if (cursor != "0" && !cursor.empty()) {
+        report(m_log, "Touch", "HideCursor", cursor, "0, 1 or 2", "the cursor is shown");
+    }
+    const std::string zoom = value_of(ini, "PageZoom", "1");
+    m_touch.page_zoom = zoom != "0";
+    if (zoom != "1" && zoom != "0" && !zoom.empty()) {
+        report(m_log, "Touch", "PageZoom", zoom, "0 or 1", "pages can be zoomed");
     }
 }
 

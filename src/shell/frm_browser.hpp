@@ -13,6 +13,7 @@
 #include <string>
 
 #include "controls/controls.hpp"
+#include "controls/keyboard.hpp"
 #include "shell/idle_timer.hpp"
 
 class cInifile;
@@ -64,6 +65,11 @@ public:
     std::optional<Clock::duration> Idle_Tick(Clock::time_point now);
     void EndVisitorSession(Clock::time_point now);
 
+    // [Touch], as read by Form_Load: how the windows suit a touch screen.
+    [[nodiscard]] const corvalen::controls::TouchSettings& touch_settings() const {
+        return m_touch;
+    }
+
     // The browser kept a frame from a site that [AllowedSites] does not list:
     // a notice says so over the page, which stays.
     void MozillaBrowser1_Refused();
@@ -77,6 +83,8 @@ private:
     // [AllowedSites]: one pattern per key; an unreadable one is reported and
     // left out.
     void read_allowed_sites(cInifile& ini);
+    // [Touch], reported as [Session] is.
+    void read_touch_settings(cInifile& ini);
 
     corvalen::controls::IToolbar& Toolbar1;
     corvalen::controls::IBrowserControl& MozillaBrowser1;
@@ -96,4 +104,5 @@ private:
     std::string m_continue;
     std::string m_blocked;
     unsigned m_session = 0; // counts the sessions ended
+    corvalen::controls::TouchSettings m_touch;
 };

@@ -231,6 +231,44 @@ TEST_F(FormTest, SessionSettingsAreTakenOrReportedAndLeftAtTheirDefaults) {
     }
 }
 
+TEST_F(FormTest, TouchSettingsAreTakenOrReported) {
+    using Cursor = corvalen::controls::TouchSettings::Cursor;
+    const struct {
+        const char* settings;
+        bool keyboard;
+        const char* layout;
+        Cursor cursor;
+        bool zoom;
+        const char* reported; // in the one line logged, or nothing logged
+    } cases[] = {
+        {"", false, "qwerty", Cursor::Shown, true, nullptr},
+        {"[Touch]\nKeyboard=1\nKeyboardLayout=azerty\nHideCursor=2\nPageZoom=0\n", true, "azerty",
+         Cursor::HiddenAfterTouch, false, nullptr},
+        {"[Touch]\nHideCursor=1\nKeyboard=\n", false, "qwerty", Cursor::Hidden, true, nullptr},
+        {"[Touch]\nKeyboard=yes\n", false, "qwerty", Cursor::Shown, true, "Keyboard=\"yes\""},
+        {"[Touch]\nKeyboard=1\nKeyboardLayout=QWERTZ\n", true, "qwerty", Cursor::Shown, true,
+         "KeyboardLayout"},
+        {"[Touch]\nHideCursor=3\n", false, "qwerty", Cursor::Shown, true, "HideCursor"},
+        {"[Touch]\nPageZoom=off\n", false, "qwerty", Cursor::Shown, true, "PageZoom"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings);
+        FakeShell fresh{dir.path()};
+        settings(c.settings);
+        fresh.form.Form_Load();
+        const auto& touch = fresh.form.touch_settings();
+        EXPECT_EQ(touch.keyboard, c.keyboard);
+        EXPECT_EQ(touch.layout, c.layout);
+        EXPECT_EQ(touch.cursor, c.cursor);
+        EXPECT_EQ(touch.page_zoom, c.zoom);
+        const std::string log = fresh.log.str();
+        EXPECT_EQ(log.find(c.reported ? c.reported : "corvalen") != std::string::npos,
+                  c.reported != nullptr)
+            << log;
+        EXPECT_LE(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    }
+}
+
 TEST_F(FormTest, AnIdleSessionEndsAfterItsNoticeWithItsTexts) {
     settings("[Options]\nHomepage=http://127.0.0.1/\n[Session]\nIdleReset=60\n"
              "[Texts]\nStillThere=Bent u er nog?\n");

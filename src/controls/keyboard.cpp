@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: MIT
+#include "keyboard.hpp"
+
+#include <glib.h>
+
+namespace corvalen::controls {
+namespace {
+
+using Action = KeyCap::Action;
+
+// The keys of a row given as characters separated by blanks.
+KeyRow typed(std::string_view keys) {
+    KeyRow row;
+    gchar** parts = g_strsplit(std::string(keys).c_str(), " ", -1);
+    for (gchar** part = parts; *part != nullptr; ++part) {
+        row.push_back({Action::Type, *part, 2});
+    }
+    g_strfreev(parts);
+    return row;
+}
+
+KeyRow with(KeyCap first, KeyRow row, KeyCap last) {
+    if (first.width > 0) {
+        row.insert(row.begin(), std::move(first));
+    }
+    if (last.width > 0) {
+        row.push_back(std::move(last));
+    }
+    return row;
+}
+
+const KeyCap kNone{Action::Type, "", 0};
+
+KeyboardLayout make_layout(std::string_view row1, std::string_view row2, std::string_view row3,
+                           bool with_hide) {
+    KeyRow letters_bottom{
+        {Action::Symbols, "?123", 3}, {Action::Space, " ", 12}, {Action::Enter, "↵", 3}};
+    KeyRow symbols_bottom{
+        {Action::Letters, "ABC", 3}, {Action::Space, " ", 12}, {Action::Enter, "↵", 3}};
+    if (with_hide) {
+        letters_bottom.push_back({Action::Hide, "⌨", 3});
+        symbols_bottom.push_back({Action::Hide, "⌨", 3});
+    }
+    return {
+        .letters = {typed(row1), typed(row2),
+                    with({Action::Shift, "⇧", 3}, typed(row3), {Action::Backspace, "⌫", 3}),
+                    letters_bottom},
+        .symbols = {typed("1 2 3 4 5 6 7 8 9 0"), typed("@ # $ % & * - + = / €"),
+                    typed("( ) [ ] { } < > \\ | ^"),
+                    with(kNone, typed("! ? , . : ; ' \" _ ~ `"), {Action::Backspace, "⌫", 3}),
+                    symbols_bottom},
+    };
+}
+
+} // namespace
+
+std::optional<KeyboardLayout> keyboard_layout(std::string_view name, bool with_hide) {
+    if (name == "qwerty") {
+        return make_layout("q w e r t y u i o p", "a s d f g h j k l", "z x c v b n m , .",
+                           with_hide);
+    }
+    if (name == "azerty") {
+        return make_layout("a z e r t y u i o p", "q s d f g h j k l m", "w x c v b n , .",
+                           with_hide);
+    }
+    if (name == "qwertz") {
+        return make_layout("q w e r t z u i o p ü", "a s d f g h j k l ö ä", "y x c v b n m , .",
+                           with_hide);
+    }
+    return std::nullopt;
+}
+
+void Keyboard::focus_in(bool digits) {
+    m_shown = true;
+    m_symbols = digits;
+}
+
+void Keyboard::focus_out() {
+    m_shown = false;
+}
+
+Keyboard::Output Keyboard::press(const KeyCap& key) {
+    switch (key.action) {
+    case Action::Type: {
+        Output out{Output::Kind::Text, label(key)};
+        m_shifted = false;
+        return out;
+    }
+    case Action::Space:
+        return {Output::Kind::Text, " "};
+    case Action::Shift:
+        m_shifted = !m_shifted;
+        return {};
+    case Action::Backspace:
+        return {Output::Kind::Backspace, {}};
+    case Action::Enter:
+        return {Output::Kind::Enter, {}};
+    case Action::Symbols:
+        m_symbols = true;
+        return {};
+    case Action::Letters:
+        m_symbols = false;
+        return {};
+    case Action::Hide:
+        m_shown = false;
+        return {};
+    }
+    return {};
+}
+
+std::string Keyboard::label(const KeyCap& key) const {
+    if (key.action != Action::Type || !m_shifted) {
+        return key.text;
+    }
+    gchar* upper = g_utf8_strup(key.text.c_str(), -1);
+    std::string text = upper;
+    g_free(upper);
+    return text;
+}
+
+} // namespace corvalen::controls

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The on-screen keyboard for touch screens, as plain C++: its layouts, and
+// what each key does to its state and to the text field it types into.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvalen::controls {
+
+// [Touch]: how the program suits a terminal that has a touch screen and no
+// keyboard. The defaults change nothing.
+struct TouchSettings {
+    enum class Cursor {
+        Shown,
+        Hidden,           // never drawn over the program's windows
+        HiddenAfterTouch, // hidden by a touch, shown again by a mouse
+    };
+    bool keyboard = false; // an on-screen keyboard for text fields
+    std::string layout = "qwerty";
+    Cursor cursor = Cursor::Shown;
+    bool page_zoom = true; // pinch and Ctrl+scroll zoom pages
+};
+
+struct KeyCap {
+    enum class Action {
+        Type, // types `text`, in capitals while shifted
+        Shift,
+        Backspace,
+        Enter,
+        Space,
+        Symbols, // to the page of digits and signs
+        Letters, // back to the letters
+        Hide,
+    };
+    Action action = Action::Type;
+    std::string text; // for Type: one character, as typed unshifted; else the label
+    int width = 2;    // in half keys
+};
+
+using KeyRow = std::vector<KeyCap>;
+
+// The keys of a layout, row by row: letters, and digits with signs. Every
+// printable ASCII character can be typed.
+struct KeyboardLayout {
+    std::vector<KeyRow> letters;
+    std::vector<KeyRow> symbols;
+};
+
+// "qwerty", "azerty" or "qwertz"; none for any other name. `with_hide` adds
+// the key that hides the keyboard.
+std::optional<KeyboardLayout> keyboard_layout(std::string_view name, bool with_hide);
+
+// The state of one on-screen keyboard: shown or not, Shift, which page.
+class Keyboard {
+public:
+    struct Output {
+        enum class Kind { None, Text, Backspace, Enter };
+        Kind kind = Kind::None;
+        std::string text;
+        bool operator==(const Output&) const = default;
+    };
+
+    // A text field gained the focus; `digits` when it asks for digits, which
+    // opens the page that has them.
+    void focus_in(bool digits);
+    void focus_out();
+    [[nodiscard]] bool shown() const { return m_shown; }
+    [[nodiscard]] bool shifted() const { return m_shifted; }
+    [[nodiscard]] bool on_symbols() const { return m_symbols; }
+
+    // What pressing `key` types; changes Shift, the page or whether shown.
+    // Shift holds for one character.
+    Output press(const KeyCap& key);
+    // The key's label as it shows now.
+    [[nodiscard]] std::string label(const KeyCap& key) const;
+    // A new visitor: letters, no Shift, hidden.
+    void reset() { *this = Keyboard(); }
+
+private:
+    bool m_shown = false;
+    bool m_shifted = false;
+    bool m_symbols = false;
+};
+
+} // namespace corvalen::controls
