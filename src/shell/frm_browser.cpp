@@ -4,8 +4,11 @@
 #include <algorithm>
 
 #include "inifile/cinifile.hpp"
+#include "shell/settings.hpp"
 
 namespace {
+
+namespace settings = corvalen::shell::settings;
 
 struct ButtonSwitch {
     const char* key_name;
@@ -13,11 +16,11 @@ struct ButtonSwitch {
 };
 
 constexpr std::array<ButtonSwitch, 5> kButtonSwitches{{
-    {"BackEnabled", "back"},
-    {"ForwardEnabled", "forward"},
-    {"StopEnabled", "stop"},
-    {"RefreshEnabled", "refresh"},
-    {"HomeEnabled", "home"},
+    {settings::kBackEnabled.name, "back"},
+    {settings::kForwardEnabled.name, "forward"},
+    {settings::kStopEnabled.name, "stop"},
+    {settings::kRefreshEnabled.name, "refresh"},
+    {settings::kHomeEnabled.name, "home"},
 }};
 
 std::string value_of(cInifile& ini, const char* key, const char* fallback) {
@@ -26,11 +29,13 @@ std::string value_of(cInifile& ini, const char* key, const char* fallback) {
     return ini.Value();
 }
 
+std::string value_of(cInifile& ini, const settings::Key& key) {
+    return value_of(ini, key.name, key.fallback);
+}
+
 // One line on the log for a setting that is not taken.
-void report(std::ostream& log, const char* key, const std::string& value, const char* wanted,
-            const char* outcome) {
-    log << "corvalen: [Session] " << key << "=\"" << value << "\" is not " << wanted << "; "
-        << outcome << '\n';
+void report(std::ostream& log, const settings::Key& key, const std::string& value) {
+    log << "corvalen: " << settings::refusal("Session", key.name, key, value) << '\n';
 }
 
 } // namespace
@@ -51,12 +56,21 @@ void frmBrowser::Form_Load() {
         // The separator is always added, even after a directory that ends in one.
         ini.Path(m_application_directory + "/corvalen.ini");
         ini.Section("Options");
-        ini.Key("Homepage");
-        ini.Default("about:blank");
+        ini.Key(settings::kHomepage.name);
+        ini.Default(settings::kHomepage.fallback);
         m_sHomePage = ini.Value();
-        ini.Key("Password");
-        ini.Default("");
+        ini.Key(settings::kPassword.name);
+        ini.Default(settings::kPassword.fallback);
         m_sPassword = ini.Value();
+        // A hash, when there is one, stands in for the password; one that is
+        // not recognised lets nobody out, and never falls back to Password.
+        m_sPasswordHash = value_of(ini, settings::kPasswordHash);
+        if (!settings::accepts(settings::kPasswordHash, m_sPasswordHash)) {
+            m_log << "corvalen: "
+                  << settings::refusal("Options", settings::kPasswordHash.name,
+                                       settings::kPasswordHash, m_sPasswordHash)
+                  << '\n';
+        }
         ini.Section("Toolbar");
         for (const ButtonSwitch& row : kButtonSwitches) {
             ini.Key(row.key_name);
@@ -88,8 +102,8 @@ void frmBrowser::read_allowed_sites(cInifile& ini) {
         if (auto pattern = corvalen::controls::SitePattern::parse(text)) {
             patterns.push_back(std::move(*pattern));
         } else {
-            m_log << "corvalen: [AllowedSites] " << key << "=\"" << text
-                  << "\" is not a site pattern; ignored\n";
+            m_log << "corvalen: "
+                  << settings::refusal("AllowedSites", key, settings::kAllowedSite, text) << '\n';
         }
     }
     MozillaBrowser1.AllowSites(corvalen::controls::SiteList(m_sHomePage, std::move(patterns)));
@@ -102,35 +116,35 @@ void frmBrowser::MozillaBrowser1_Refused() {
 void frmBrowser::read_session_settings(cInifile& ini) {
     using corvalen::shell::whole_seconds;
     ini.Section("Session");
-    const std::string reset_text = value_of(ini, "IdleReset", "0");
-    const std::optional<int> reset = whole_seconds(reset_text, 10, 86400);
-    if (!reset && !reset_text.empty() && reset_text != "0") {
-        report(m_log, "IdleReset", reset_text, "a whole number from 10 to 86400",
-               "sessions do not end for lack of input");
+    const settings::Key& reset_key = settings::kIdleReset;
+    const std::string reset_text = value_of(ini, reset_key);
+    const std::optional<int> reset = whole_seconds(reset_text, reset_key.least, reset_key.most);
+    if (!settings::accepts(reset_key, reset_text)) {
+        report(m_log, reset_key, reset_text);
     }
-    const std::string warning_text = value_of(ini, "IdleWarning", "10");
-    std::optional<int> warning = whole_seconds(warning_text, 0, 86400);
+    const settings::Key& warning_key = settings::kIdleWarning;
+    const std::string warning_text = value_of(ini, warning_key);
+    std::optional<int> warning = whole_seconds(warning_text, warning_key.least, warning_key.most);
     if (!warning) {
-        report(m_log, "IdleWarning", warning_text, "a whole number from 0 to 86400",
-               "the notice stands for the default 10 seconds");
+        report(m_log, warning_key, warning_text);
         warning = 10;
     }
     if (reset) {
         m_idle = corvalen::shell::IdleTimer(std::chrono::seconds(*reset),
                                             std::chrono::seconds(*warning));
     }
-    const std::string clear_text = value_of(ini, "ClearOnHome", "0");
+    const std::string clear_text = value_of(ini, settings::kClearOnHome);
     m_clear_on_home = clear_text == "1";
-    if (clear_text != "1" && clear_text != "0" && !clear_text.empty()) {
-        report(m_log, "ClearOnHome", clear_text, "0 or 1", "the home button keeps the session");
+    if (!settings::accepts(settings::kClearOnHome, clear_text)) {
+        report(m_log, settings::kClearOnHome, clear_text);
     }
 }
 
 void frmBrowser::read_texts(cInifile& ini) {
     ini.Section("Texts");
-    m_still_there = value_of(ini, "StillThere", "Are you still there?");
-    m_continue = value_of(ini, "Continue", "Continue");
-    m_blocked = value_of(ini, "Blocked", "This page is not available on this terminal.");
+    m_still_there = value_of(ini, settings::kStillThere);
+    m_continue = value_of(ini, settings::kContinue);
+    m_blocked = value_of(ini, settings::kBlocked);
 }
 
 std::optional<frmBrowser::Clock::duration> frmBrowser::Visitor_Input(Clock::time_point now) {
@@ -193,7 +207,9 @@ void frmBrowser::Toolbar1_ButtonClick(const std::string& key) {
             m_password_dialog = m_create_password_dialog();
         }
         const unsigned session = m_session;
-        const bool right = m_password_dialog->AskPassword(m_sPassword);
+        const bool right = m_sPasswordHash.empty()
+                               ? m_password_dialog->AskPassword(m_sPassword)
+                               : m_password_dialog->AskPasswordHash(m_sPasswordHash);
         if (session != m_session) {
             return; // the session ended meanwhile and closed the dialog: no answer
         }

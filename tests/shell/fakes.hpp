@@ -124,6 +124,7 @@ public:
         m_script.answers.pop_front();
         return answer;
     }
+    bool AskPasswordHash(std::string sHash) override { return AskPassword("hash " + sHash); }
 
 private:
     PasswordScript& m_script;
