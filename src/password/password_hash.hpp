@@ -9,10 +9,10 @@
 
 namespace corvalen::password {
 
-// Whether `hash` is a whole hash of a method this system accepts and
-// considers strong enough (yescrypt, scrypt, bcrypt, sha512crypt,
-// sha256crypt, ...). Legacy methods (DES, MD5), a bare salt without its
-// hash, and anything else are not: no typed text can match those.
+// Whether `hash` is a whole hash of a method that libxcrypt accepts and does
+// not count as legacy (yescrypt, scrypt, bcrypt, sha512crypt, ...). Legacy
+// methods (DES, MD5, sha256crypt here), a bare salt without its hash, and
+// anything else are not: no typed text can match those.
 [[nodiscard]] bool hash_recognised(const std::string& hash);
 
 // True exactly when `typed` hashes to `hash`; the hashes are compared in
