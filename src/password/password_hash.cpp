@@ -45,14 +45,20 @@ bool equal_in_constant_time(const std::string& a, const std::string& b) {
     return difference == 0;
 }
 
-} // namespace
-
-bool hash_recognised(const std::string& hash) {
+// Whether libxcrypt accepts the method and salt that `hash` starts with, and
+// does not count the method as legacy.
+bool method_accepted(const std::string& hash) {
     if (hash.empty() || hash.find('\0') != std::string::npos) {
         return false;
     }
     const int state = crypt_checksalt(hash.c_str());
-    if (state != CRYPT_SALT_OK && state != CRYPT_SALT_TOO_CHEAP) {
+    return state == CRYPT_SALT_OK || state == CRYPT_SALT_TOO_CHEAP;
+}
+
+} // namespace
+
+bool hash_recognised(const std::string& hash) {
+    if (!method_accepted(hash)) {
         return false;
     }
     // A setting without its hash part (or with a cut one) is accepted by
@@ -62,7 +68,9 @@ bool hash_recognised(const std::string& hash) {
 }
 
 bool matches_hash(const std::string& typed, const std::string& hash) {
-    if (!hash_recognised(hash) || typed.find('\0') != std::string::npos) {
+    // A bare salt or a cut hash never equals a whole hash: no second hashing
+    // to find them out.
+    if (!method_accepted(hash) || typed.find('\0') != std::string::npos) {
         return false;
     }
     const auto computed = hash_with(typed, hash);
