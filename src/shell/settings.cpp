@@ -108,7 +108,7 @@ void check_section(cInifile& ini, const std::string& written, const Section& sec
         }
         const std::string value = value_of(ini, name, key->fallback);
         if (!accepts(*key, value)) {
-            lines.push_back(refusal(section.name, shown(name), *key, value));
+            lines.push_back(refusal(section.name, name, *key, value));
         }
     }
 }
@@ -138,7 +138,7 @@ bool accepts(const Key& key, const std::string& value) {
 
 std::string refusal(std::string_view section, std::string_view key_name, const Key& key,
                     const std::string& value) {
-    std::string line = "[" + std::string(section) + "] " + std::string(key_name);
+    std::string line = "[" + std::string(section) + "] " + shown(key_name);
     if (!key.secret) {
         line += "=\"" + shown(value) + "\"";
     }
