@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "password/frm_password.hpp"
 #include "password/password_hash.hpp"
 
 namespace corvalen::test {
@@ -57,36 +56,6 @@ TEST(PasswordHash, NewHashesAreYescryptWithAFreshSalt) {
     EXPECT_NE(*first, *second);
     EXPECT_TRUE(matches_hash("wachtwoord€é", *first));
     EXPECT_FALSE(matches_hash("wachtwoord€e", *first));
-}
-
-class TypedWindow : public controls::IPasswordWindow {
-public:
-    TypedWindow(std::string typed, bool closed) : m_typed(std::move(typed)), m_closed(closed) {}
-    void show_modal() override {}
-    [[nodiscard]] bool closed() const override { return m_closed; }
-    [[nodiscard]] std::string text() const override { return m_typed; }
-
-private:
-    std::string m_typed;
-    bool m_closed;
-};
-
-TEST(AskPasswordHash, ComparesTheEntryWithTheHash) {
-    const struct {
-        const char* typed;
-        bool closed_from_title_bar;
-        bool result;
-    } cases[] = {
-        {"Geheim wachtwoord", false, true},
-        {"Geheim wachtwoord", true, false},
-        {"geheim", false, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.typed);
-        frmPassword dialog(
-            [&] { return std::make_unique<TypedWindow>(c.typed, c.closed_from_title_bar); });
-        EXPECT_EQ(dialog.AskPasswordHash(kYescrypt), c.result);
-    }
 }
 
 } // namespace
