@@ -43,6 +43,20 @@ EXPECTED_FILES = [
 ]
 
 
+def stand_in_settings(bin_dir, password="", password_hash=""):
+    """A corvalen-ini in bin_dir that answers get Options with these values."""
+    path = os.path.join(bin_dir, "corvalen-ini")
+    with open(path, "w", encoding="ascii") as f:
+        f.write(f"""#!/bin/sh
+case "$3" in
+  Password) echo '{password}' ;;
+  PasswordHash) echo '{password_hash}' ;;
+  *) echo "$4" ;;
+esac
+""")
+    os.chmod(path, 0o755)
+
+
 def run(*args, **kwargs):
     return subprocess.run(list(args), capture_output=True, text=True, check=True, **kwargs).stdout
 
@@ -72,6 +86,7 @@ class PackageFiles(unittest.TestCase):
             with open(xinit, "w", encoding="ascii") as f:
                 f.write('#!/bin/sh\nprintf "%s\\n" "$@" > "$(dirname "$0")/arguments"\n')
             os.chmod(xinit, 0o755)
+            stand_in_settings(bin_dir, password="geheim")
             subprocess.run([os.path.join(here, "corvalen-session"), "x11"],
                            env={"PATH": f"{bin_dir}:/usr/bin:/bin"}, capture_output=True)
             with open(os.path.join(bin_dir, "arguments"), encoding="ascii") as f:
@@ -86,6 +101,32 @@ class PackageFiles(unittest.TestCase):
             flags = [" ".join(line.split()) for line in f if not line.lstrip().startswith("#")]
         for flag in ('Option "DontVTSwitch" "true"', 'Option "DontZap" "true"'):
             self.assertIn(flag, flags)
+
+    def test_session_starts_only_with_an_exit_password(self):
+        here = os.path.dirname(os.path.abspath(__file__))
+        for password, hash_, starts in (("", "", False), ("geheim", "", True),
+                                        ("", "$y$j9T$abc$def", True)):
+            with self.subTest(password=password, hash=hash_), \
+                    tempfile.TemporaryDirectory() as bin_dir:
+                for server in ("cage", "xinit"):
+                    with open(os.path.join(bin_dir, server), "w", encoding="ascii") as f:
+                        f.write('#!/bin/sh\ntouch "$(dirname "$0")/started"\n')
+                    os.chmod(os.path.join(bin_dir, server), 0o755)
+                stand_in_settings(bin_dir, password, hash_)
+                result = subprocess.run([os.path.join(here, "corvalen-session"), "cage"],
+                                        env={"PATH": f"{bin_dir}:/usr/bin:/bin"},
+                                        capture_output=True, text=True)
+                self.assertEqual(os.path.exists(os.path.join(bin_dir, "started")), starts)
+                if not starts:
+                    self.assertEqual(result.returncode, 78)
+                    self.assertIn("no exit password", result.stderr)
+        # systemd does not restart a session refused so, and the unit's check
+        # puts what is wrong in the journal without stopping the kiosk.
+        for unit in ("corvalen-kiosk.service", "corvalen-kiosk-x11.service"):
+            with open(os.path.join(here, unit), encoding="ascii") as f:
+                lines = f.read().splitlines()
+            self.assertIn("RestartPreventExitStatus=78", lines, unit)
+            self.assertIn("ExecStartPre=-/usr/lib/corvalen/corvalen-ini check", lines, unit)
 
     def test_lintian_finds_no_error(self):
         result = subprocess.run(["lintian", "--tag-display-limit", "0", PACKAGE],

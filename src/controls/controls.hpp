@@ -109,6 +109,9 @@ public:
     virtual ~IPasswordDialog() = default;
     // True exactly when the visitor's entry equals sPassword.
     virtual bool AskPassword(std::string sPassword) = 0;
+    // True exactly when the visitor's entry hashes to sHash (crypt(3)); an
+    // unrecognised hash lets nobody out.
+    virtual bool AskPasswordHash(std::string sHash) = 0;
 };
 
 // Services of the windowing system and runtime.

@@ -21,7 +21,14 @@ public:
     // left the comparison is made; a window closed from its title bar counts
     // as an empty entry.
     bool AskPassword(std::string sPassword) override;
+    // The same dialog, with the entry checked against a crypt(3) hash; an
+    // unrecognised hash matches no entry.
+    bool AskPasswordHash(std::string sHash) override;
 
 private:
+    // Shows the dialog and returns the text to compare, as AskPassword
+    // describes.
+    std::string ask();
+
     WindowFactory m_create_window;
 };

@@ -4,8 +4,11 @@
 #include <algorithm>
 
 #include "inifile/cinifile.hpp"
+#include "shell/settings.hpp"
 
 namespace {
+
+namespace settings = corvalen::shell::settings;
 
 struct ButtonSwitch {
     const char* key_name;
@@ -13,11 +16,11 @@ struct ButtonSwitch {
 };
 
 constexpr std::array<ButtonSwitch, 5> kButtonSwitches{{
-    {"BackEnabled", "back"},
-    {"ForwardEnabled", "forward"},
-    {"StopEnabled", "stop"},
-    {"RefreshEnabled", "refresh"},
-    {"HomeEnabled", "home"},
+    {settings::kBackEnabled.name, "back"},
+    {settings::kForwardEnabled.name, "forward"},
+    {settings::kStopEnabled.name, "stop"},
+    {settings::kRefreshEnabled.name, "refresh"},
+    {settings::kHomeEnabled.name, "home"},
 }};
 
 std::string value_of(cInifile& ini, const char* key, const char* fallback) {
@@ -26,21 +29,25 @@ std::string value_of(cInifile& ini, const char* key, const char* fallback) {
     return ini.Value();
 }
 
-// One line on the log for a setting that is not taken.
-void report(std::ostream& log, const char* section, const char* key, const std::string& value,
-            const char* wanted, const char* outcome) {
-    log << "corvalen: [" << section << "] " << key << "=\"" << value << "\" is not " << wanted
-        << "; " << outcome << '\n';
+std::string value_of(cInifile& ini, const settings::Key& key) {
+    return value_of(ini, key.name, key.fallback);
 }
 
-// A switch: "1" on, "0" or empty off; anything else is reported and off.
-bool switch_of(cInifile& ini, std::ostream& log, const char* section, const char* key,
-               const char* outcome) {
-    const std::string text = value_of(ini, key, "0");
-    if (text != "1" && text != "0" && !text.empty()) {
-        report(log, section, key, text, "0 or 1", outcome);
+// One line on the log for a setting that is not taken.
+void report(std::ostream& log, const char* section, const settings::Key& key,
+            const std::string& value) {
+    log << "corvalen: " << settings::refusal(section, key.name, key, value) << '\n';
+}
+
+// The key's value; one it does not take is reported and read as its default.
+std::string checked_value_of(cInifile& ini, std::ostream& log, const char* section,
+                             const settings::Key& key) {
+    std::string value = value_of(ini, key);
+    if (!settings::accepts(key, value)) {
+        report(log, section, key, value);
+        value = key.fallback;
     }
-    return text == "1";
+    return value;
 }
 
 } // namespace
@@ -61,12 +68,21 @@ void frmBrowser::Form_Load() {
         // The separator is always added, even after a directory that ends in one.
         ini.Path(m_application_directory + "/corvalen.ini");
         ini.Section("Options");
-        ini.Key("Homepage");
-        ini.Default("about:blank");
+        ini.Key(settings::kHomepage.name);
+        ini.Default(settings::kHomepage.fallback);
         m_sHomePage = ini.Value();
-        ini.Key("Password");
-        ini.Default("");
+        ini.Key(settings::kPassword.name);
+        ini.Default(settings::kPassword.fallback);
         m_sPassword = ini.Value();
+        // A hash, when there is one, stands in for the password; one that is
+        // not recognised lets nobody out, and never falls back to Password.
+        m_sPasswordHash = value_of(ini, settings::kPasswordHash);
+        if (!settings::accepts(settings::kPasswordHash, m_sPasswordHash)) {
+            m_log << "corvalen: "
+                  << settings::refusal("Options", settings::kPasswordHash.name,
+                                       settings::kPasswordHash, m_sPasswordHash)
+                  << '\n';
+        }
         ini.Section("Toolbar");
         for (const ButtonSwitch& row : kButtonSwitches) {
             ini.Key(row.key_name);
@@ -100,8 +116,8 @@ void frmBrowser::read_allowed_sites(cInifile& ini) {
         if (auto pattern = corvalen::controls::SitePattern::parse(text)) {
             patterns.push_back(std::move(*pattern));
         } else {
-            m_log << "corvalen: [AllowedSites] " << key << "=\"" << text
-                  << "\" is not a site pattern; ignored\n";
+            m_log << "corvalen: "
+                  << settings::refusal("AllowedSites", key, settings::kAllowedSite, text) << '\n';
         }
     }
     MozillaBrowser1.AllowSites(corvalen::controls::SiteList(m_sHomePage, std::move(patterns)));
@@ -114,61 +130,48 @@ void frmBrowser::MozillaBrowser1_Refused() {
 void frmBrowser::read_session_settings(cInifile& ini) {
     using corvalen::shell::whole_seconds;
     ini.Section("Session");
-    const std::string reset_text = value_of(ini, "IdleReset", "0");
-    const std::optional<int> reset = whole_seconds(reset_text, 10, 86400);
-    if (!reset && !reset_text.empty() && reset_text != "0") {
-        report(m_log, "Session", "IdleReset", reset_text, "a whole number from 10 to 86400",
-               "sessions do not end for lack of input");
+    const settings::Key& reset_key = settings::kIdleReset;
+    const std::string reset_text = value_of(ini, reset_key);
+    const std::optional<int> reset = whole_seconds(reset_text, reset_key.least, reset_key.most);
+    if (!settings::accepts(reset_key, reset_text)) {
+        report(m_log, "Session", reset_key, reset_text);
     }
-    const std::string warning_text = value_of(ini, "IdleWarning", "10");
-    std::optional<int> warning = whole_seconds(warning_text, 0, 86400);
+    const settings::Key& warning_key = settings::kIdleWarning;
+    const std::string warning_text = value_of(ini, warning_key);
+    std::optional<int> warning = whole_seconds(warning_text, warning_key.least, warning_key.most);
     if (!warning) {
-        report(m_log, "Session", "IdleWarning", warning_text, "a whole number from 0 to 86400",
-               "the notice stands for the default 10 seconds");
+        report(m_log, "Session", warning_key, warning_text);
         warning = 10;
     }
     if (reset) {
         m_idle = corvalen::shell::IdleTimer(std::chrono::seconds(*reset),
                                             std::chrono::seconds(*warning));
     }
-    m_clear_on_home =
-        switch_of(ini, m_log, "Session", "ClearOnHome", "the home button keeps the session");
-}
-
-void frmBrowser::read_touch_settings(cInifile& ini) {
-    using corvalen::controls::TouchSettings;
-    ini.Section("Touch");
-    m_touch.keyboard = switch_of(ini, m_log, "Touch", "Keyboard", "no on-screen keyboard");
-    const std::string layout = value_of(ini, "KeyboardLayout", "qwerty");
-    if (corvalen::controls::keyboard_layout(layout, false)) {
-        m_touch.layout = layout;
-    } else {
-        report(m_log, "Touch", "KeyboardLayout", layout, "qwerty, azerty or qwertz",
-               "the keyboard is qwerty");
-    }
-    const std::string cursor = value_of(ini, "HideCursor", "0");
-    if (cursor == "1") {
-        m_touch.cursor = TouchSettings::Cursor::Hidden;
-    } else if (cursor == "2") {
-        m_touch.cursor = TouchSettings::Cursor::HiddenAfterTouch;
-    } else if (cursor != "0" && !cursor.empty()) {
-        report(m_log, "Touch", "HideCursor", cursor, "0, 1 or 2", "the cursor is shown");
-    }
-    const std::string zoom = value_of(ini, "PageZoom", "1");
-    m_touch.page_zoom = zoom != "0";
-    if (zoom != "1" && zoom != "0" && !zoom.empty()) {
-        report(m_log, "Touch", "PageZoom", zoom, "0 or 1", "pages can be zoomed");
+    const std::string clear_text = value_of(ini, settings::kClearOnHome);
+    m_clear_on_home = clear_text == "1";
+    if (!settings::accepts(settings::kClearOnHome, clear_text)) {
+        report(m_log, "Session", settings::kClearOnHome, clear_text);
     }
 }
 
 void frmBrowser::read_texts(cInifile& ini) {
     ini.Section("Texts");
-    m_still_there = value_of(ini, "StillThere", "Are you still there?");
-    m_continue = value_of(ini, "Continue", "Continue");
-    m_blocked = value_of(ini, "Blocked", "This page is not available on this terminal.");
-    MozillaBrowser1.UnreachableText(value_of(
-        ini, "Unreachable",
-        "This page cannot be reached at the moment. It will be tried again automatically."));
+    m_still_there = value_of(ini, settings::kStillThere);
+    m_continue = value_of(ini, settings::kContinue);
+    m_blocked = value_of(ini, settings::kBlocked);
+    MozillaBrowser1.UnreachableText(value_of(ini, settings::kUnreachable));
+}
+
+void frmBrowser::read_touch_settings(cInifile& ini) {
+    using Cursor = corvalen::controls::TouchSettings::Cursor;
+    ini.Section("Touch");
+    m_touch.keyboard = checked_value_of(ini, m_log, "Touch", settings::kKeyboard) == "1";
+    m_touch.layout = checked_value_of(ini, m_log, "Touch", settings::kKeyboardLayout);
+    const std::string cursor = checked_value_of(ini, m_log, "Touch", settings::kHideCursor);
+    m_touch.cursor = cursor == "1"   ? Cursor::Hidden
+                     : cursor == "2" ? Cursor::HiddenAfterTouch
+                                     : Cursor::Shown;
+    m_touch.page_zoom = checked_value_of(ini, m_log, "Touch", settings::kPageZoom) != "0";
 }
 
 std::optional<frmBrowser::Clock::duration> frmBrowser::Visitor_Input(Clock::time_point now) {
@@ -231,7 +234,9 @@ void frmBrowser::Toolbar1_ButtonClick(const std::string& key) {
             m_password_dialog = m_create_password_dialog();
         }
         const unsigned session = m_session;
-        const bool right = m_password_dialog->AskPassword(m_sPassword);
+        const bool right = m_sPasswordHash.empty()
+                               ? m_password_dialog->AskPassword(m_sPassword)
+                               : m_password_dialog->AskPasswordHash(m_sPasswordHash);
         if (session != m_session) {
             return; // the session ended meanwhile and closed the dialog: no answer
         }

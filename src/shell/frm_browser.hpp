@@ -98,6 +98,7 @@ private:
     std::ostream& m_log;
     std::string m_sHomePage;
     std::string m_sPassword;
+    std::string m_sPasswordHash; // [Options] PasswordHash; when set, Password is not used
     corvalen::shell::IdleTimer m_idle;
     bool m_clear_on_home = false;
     std::string m_still_there;

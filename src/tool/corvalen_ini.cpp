@@ -3,10 +3,16 @@
 // accessor that Corvalen uses, so operators and scripts see exactly what the
 // browser sees.
 
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -15,8 +21,11 @@
 
 #include "inifile/application.hpp"
 #include "inifile/cinifile.hpp"
+#include "password/password_hash.hpp"
+#include "profile/file_access.hpp"
 #include "profile/profile.hpp"
 #include "profile/text.hpp"
+#include "shell/settings.hpp"
 
 namespace {
 
@@ -37,6 +46,11 @@ Commands:
   delete SECTION [KEY]       remove the key, or the section with all its keys
   keys SECTION               list the key names of the section
   sections                   list the section names of the file
+  passwd [--stdin]           ask twice for a new exit password (or read one
+                             line from standard input) and store its hash as
+                             [Options] PasswordHash, removing Password
+  check                      report what in the file Corvalen would not take:
+                             unknown names, bad values, no exit password
 
 Options:
   --file PATH  the settings file (default: corvalen.ini beside this program)
@@ -45,7 +59,8 @@ Options:
   --version    show the version and exit
 
 Exit status: 0 on success; 1 when a key asked for without a default is
-missing or a write fails; 2 for a usage error.
+missing, a write fails, a new password is refused or check finds something
+wrong; 2 for a usage error.
 )";
 
 // Where Corvalen looks for its settings: the directory of its executable,
@@ -79,6 +94,141 @@ std::string write_failure_reason() {
 
 int report_write(const cInifile& ini, const std::string& path) {
     return ini.Success() ? 0 : failure(path, "cannot write: " + write_failure_reason());
+}
+
+// The file itself, as Corvalen would find it; empty when it can be read.
+std::string file_problem(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return path + ": " + std::strerror(errno) +
+               "; every key has its default, and anyone can leave";
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return path + ": not a regular file; Corvalen reads none of it";
+    }
+    if (static_cast<std::uintmax_t>(status.st_size) > corvalen::profile::kMaxFileSize) {
+        return path + ": larger than 16 MiB; Corvalen reads none of it";
+    }
+    if (!std::ifstream(path, std::ios::binary)) {
+        return path + ": cannot read: " + std::strerror(errno);
+    }
+    return {};
+}
+
+int check(const std::string& path) {
+    if (const std::string problem = file_problem(path); !problem.empty()) {
+        std::cout << problem << '\n';
+        return kExitFailure;
+    }
+    const std::vector<std::string> lines = corvalen::shell::settings::check(path);
+    for (const std::string& line : lines) {
+        std::cout << line << '\n';
+    }
+    return lines.empty() ? 0 : kExitFailure;
+}
+
+// The terminal's settings while echo is off, to put back also when the
+// program is interrupted.
+termios g_saved_terminal{};
+
+void restore_terminal_and_die(int signal_number) {
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_saved_terminal);
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+// One line typed at the terminal without echo; nullopt at the end of input.
+std::optional<std::string> read_hidden(const char* prompt) {
+    std::cerr << prompt << std::flush;
+    const bool terminal = ::tcgetattr(STDIN_FILENO, &g_saved_terminal) == 0;
+    if (terminal) {
+        termios quiet = g_saved_terminal;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        std::signal(SIGINT, restore_terminal_and_die);
+        std::signal(SIGTERM, restore_terminal_and_die);
+        std::signal(SIGHUP, restore_terminal_and_die);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string line;
+    const bool got = static_cast<bool>(std::getline(std::cin, line));
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_saved_terminal);
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        std::signal(SIGHUP, SIG_DFL);
+        std::cerr << '\n';
+    }
+    if (!got) {
+        return std::nullopt;
+    }
+    return line;
+}
+
+// Why a new exit password cannot be used, or empty when it can.
+std::string password_refusal(const std::string& password) {
+    constexpr std::size_t kMaxPasswordBytes = 1024;
+    if (password.empty()) {
+        return "an empty password would let anyone out";
+    }
+    if (password.size() > kMaxPasswordBytes) {
+        return "longer than 1024 bytes";
+    }
+    if (!corvalen::profile::is_valid_utf8(password)) {
+        return "not valid UTF-8; set the terminal to UTF-8";
+    }
+    for (const char c : password) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            return "it holds a control character, which cannot be typed into the dialog";
+        }
+    }
+    return {};
+}
+
+int passwd(cInifile& ini, const std::string& path, bool from_stdin) {
+    std::optional<std::string> password;
+    if (from_stdin) {
+        std::string line;
+        if (std::getline(std::cin, line)) {
+            // A script may end its line the Windows way.
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            password = line;
+        }
+    } else {
+        if (::isatty(STDIN_FILENO) == 0) {
+            return usage_error("standard input is not a terminal; use 'passwd --stdin'");
+        }
+        password = read_hidden("New exit password: ");
+        if (password) {
+            const std::optional<std::string> again = read_hidden("Type it again: ");
+            if (!again || *again != *password) {
+                return failure(path, "the two entries differ; nothing changed");
+            }
+        }
+    }
+    if (!password) {
+        return failure(path, "no password given; nothing changed");
+    }
+    if (const std::string why = password_refusal(*password); !why.empty()) {
+        return failure(path, "password refused: " + why + "; nothing changed");
+    }
+    const std::optional<std::string> hash = corvalen::password::make_hash(*password);
+    if (!hash) {
+        return failure(path, std::string("cannot make a password hash: ") + std::strerror(errno));
+    }
+    // The hash first: should removing Password then fail, the hash already
+    // takes its place.
+    ini.Section("Options");
+    ini.Key(corvalen::shell::settings::kPasswordHash.name);
+    ini.Value(*hash);
+    if (!ini.Success()) {
+        return report_write(ini, path);
+    }
+    ini.Key(corvalen::shell::settings::kPassword.name);
+    ini.DeleteKey();
+    return report_write(ini, path);
 }
 
 void print_names(const std::vector<std::string>& names, bool null_separated) {
@@ -189,8 +339,15 @@ int main(int argc, char** argv) {
         print_names(names, null_separated);
         return 0;
     }
+    if (command == "passwd" &&
+        (operands.empty() || (operands.size() == 1 && operands[0] == "--stdin"))) {
+        return passwd(ini, file, !operands.empty());
+    }
+    if (command == "check" && expect(0, 0)) {
+        return check(file);
+    }
     if (command == "get" || command == "set" || command == "delete" || command == "keys" ||
-        command == "sections") {
+        command == "sections" || command == "passwd" || command == "check") {
         return usage_error("wrong number of arguments for '" + command + "'");
     }
     return usage_error("unknown command '" + command + "'");

@@ -129,6 +129,7 @@ public:
         m_script.answers.pop_front();
         return answer;
     }
+    bool AskPasswordHash(std::string sHash) override { return AskPassword("hash " + sHash); }
 
 private:
     PasswordScript& m_script;

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "password/password_hash.hpp"
 #include "support/temp_dir.hpp"
 
 namespace corvalen::test {
@@ -22,7 +23,7 @@ struct ToolRun {
 class ToolTest : public ::testing::Test {
 protected:
     ToolRun run(const std::vector<std::string>& args,
-                const std::string& program = CORVALEN_INI_TOOL) {
+                const std::string& program = CORVALEN_INI_TOOL, const std::string& input = "") {
         const std::string out = dir.file("stdout");
         const std::string err = dir.file("stderr");
         const pid_t pid = ::fork();
@@ -31,6 +32,9 @@ protected:
             const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(out_fd, 1);
             ::dup2(err_fd, 2);
+            if (!input.empty()) {
+                ::dup2(::open(input.c_str(), O_RDONLY), 0);
+            }
             std::vector<char*> argv{const_cast<char*>(program.c_str())};
             for (const std::string& arg : args) {
                 argv.push_back(const_cast<char*>(arg.c_str()));
@@ -46,6 +50,10 @@ protected:
     ToolRun ini(std::vector<std::string> args) {
         args.insert(args.begin(), {"--file", path});
         return run(args);
+    }
+    ToolRun ini_with_input(std::vector<std::string> args, const std::string& input) {
+        args.insert(args.begin(), {"--file", path});
+        return run(args, CORVALEN_INI_TOOL, input);
     }
 
     TempDir dir;
@@ -129,6 +137,105 @@ TEST_F(ToolTest, DefaultFileLiesBesideTheProgram) {
     const ToolRun got = run({"get", "Options", "HomePage"}, copy);
     EXPECT_EQ(got.status, 0);
     EXPECT_EQ(got.out, "http://beside.example/\n");
+}
+
+TEST_F(ToolTest, CheckReportsEachKindOfProblemInOneLine) {
+    const std::string hash = *password::make_hash("Geheim");
+    const std::string clean = "[Options]\nHomepage=http://127.0.0.1/\nPasswordHash=" + hash +
+                              "\n[toolbar]\nbackenabled=0\n[Session]\nIdleReset=60\n"
+                              "[AllowedSites]\nx=*.example\n[Texts]\nContinue=Ja\n";
+    const struct {
+        std::string settings;
+        const char* reported; // the one line, or nothing
+    } cases[] = {
+        {clean, nullptr},
+        {"[Options]\nPassword=x\nHomepgae=http://a/\n",
+         "Homepgae: unknown key in [Options]; did you mean Homepage?"},
+        {"[Options]\nPassword=x\nColour=red\n", "Colour: unknown key in [Options]"},
+        {"[Options]\nPassword=x\n[Sesion]\n", "[Sesion]: unknown section; did you mean [Session]?"},
+        {"[Options]\nPassword=x\n[Options]\nHomepage=http://a/\n",
+         "[Options]: given twice; only the first counts"},
+        {"[Options]\nPassword=x\n[Toolbar]\nStopEnabled=00\n",
+         "[Toolbar] StopEnabled=\"00\" is not 0 or 1; the button is shown"},
+        {"[Options]\nPassword=x\n[Session]\nIdleReset=9\n",
+         "[Session] IdleReset=\"9\" is not a whole number from 10 to 86400; sessions do not end "
+         "for "
+         "lack of input"},
+        {"[Options]\nPassword=x\n[Session]\nIdleWarning=\x1b[2J\n",
+         "[Session] IdleWarning=\"\\x1b[2J\" is not a whole number from 0 to 86400; the notice "
+         "stands "
+         "for the default 10 seconds"},
+        {"[Options]\nPassword=x\n[AllowedSites]\nall=*\n",
+         "[AllowedSites] all=\"*\" is not a site pattern; ignored"},
+        {"[Options]\nPasswordHash=$1$zuilzout$I6VgBNix.yMRAtE4n7wyU0\n",
+         "[Options] PasswordHash is not a hash this system accepts (corvalen-ini passwd makes "
+         "one); "
+         "nobody can leave with the exit password"},
+        {"[Options]\nPassword=\n",
+         "[Options] no exit password: Password is empty and there is no "
+         "PasswordHash, so anyone can leave; set one with corvalen-ini passwd"},
+        {"[Options]\nPassword=x\nPasswordHash=" + hash + "\n",
+         "[Options] Password is ignored while PasswordHash is set; remove it with corvalen-ini "
+         "delete Options Password"},
+        {"[Options]\nPassword=x\nHomepage=\n",
+         "[Options] Homepage is empty: no page is shown at start-up or by the home button"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings);
+        write_bytes(path, c.settings);
+        const ToolRun result = ini({"check"});
+        EXPECT_EQ(result.status, c.reported ? 1 : 0);
+        EXPECT_EQ(result.out, c.reported ? std::string(c.reported) + "\n" : "");
+        EXPECT_EQ(read_bytes(path), c.settings) << "check writes nothing";
+    }
+}
+
+TEST_F(ToolTest, CheckReportsAFileCorvalenCannotRead) {
+    std::filesystem::create_directory(dir.file("directory.ini"));
+    write_bytes(dir.file("huge.ini"), "[Options]\nPassword=x\n");
+    std::filesystem::resize_file(dir.file("huge.ini"), 16 * 1024 * 1024 + 1);
+    const struct {
+        std::string file;
+        const char* reported;
+    } cases[] = {
+        {dir.file("missing.ini"), ": No such file or directory; every key has its default"},
+        {dir.file("directory.ini"), ": not a regular file; Corvalen reads none of it"},
+        {dir.file("huge.ini"), ": larger than 16 MiB; Corvalen reads none of it"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun result = run({"--file", c.file, "check"});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out.rfind(c.file + c.reported, 0), 0U) << result.out;
+        EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1) << result.out;
+    }
+}
+
+TEST_F(ToolTest, PasswdStoresAHashInPlaceOfThePassword) {
+    write_bytes(path, "; terminal 3\n[Options]\nPassword=oud\nHomepage=http://127.0.0.1/\n");
+    std::filesystem::permissions(path, std::filesystem::perms(0640));
+    write_bytes(dir.file("typed"), "Geheim wachtwoord\r\n");
+    const ToolRun result = ini_with_input({"passwd", "--stdin"}, dir.file("typed"));
+    EXPECT_EQ(result.status, 0) << result.err;
+    const std::string hash = ini({"get", "Options", "PasswordHash"}).out;
+    EXPECT_TRUE(password::matches_hash("Geheim wachtwoord", hash.substr(0, hash.size() - 1)))
+        << hash;
+    EXPECT_EQ(read_bytes(path), "; terminal 3\n[Options]\nHomepage=http://127.0.0.1/\n"
+                                "PasswordHash=" +
+                                    hash);
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
+
+    // Refused entries change nothing.
+    const std::string before = read_bytes(path);
+    for (const char* typed : {"\n", "", "tab\there\n", "gr\xfc\xdf\n"}) {
+        SCOPED_TRACE(typed);
+        write_bytes(dir.file("typed"), typed);
+        const ToolRun refused = ini_with_input({"passwd", "--stdin"}, dir.file("typed"));
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(refused.err.find("nothing changed"), std::string::npos) << refused.err;
+        EXPECT_EQ(read_bytes(path), before);
+    }
+    // Without a terminal to ask at, only --stdin reads a password.
+    EXPECT_EQ(ini_with_input({"passwd"}, dir.file("typed")).status, 2);
 }
 
 } // namespace

@@ -1,0 +1,214 @@
+// SPDX-License-Identifier: MIT
+#include "settings.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <set>
+
+#include "controls/keyboard.hpp"
+#include "controls/site_list.hpp"
+#include "inifile/cinifile.hpp"
+#include "password/password_hash.hpp"
+#include "shell/idle_timer.hpp"
+
+namespace corvalen::shell::settings {
+
+namespace {
+
+// Names compare as Corvalen compares them: ASCII letters without regard to
+// case, surrounding spaces and tabs left out.
+std::string folded(std::string_view name) {
+    const auto first = name.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    name = name.substr(first, name.find_last_not_of(" \t") - first + 1);
+    std::string result(name);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    return result;
+}
+
+// Text from the file as it may be shown on a terminal or in the journal:
+// control characters (a hostile file's escape sequences) as \xNN.
+std::string shown(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string result;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            result += "\\x";
+            result += kHex[byte >> 4];
+            result += kHex[byte & 15];
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+// Edits between two names, an exchange of neighbours counting as one.
+std::size_t distance(const std::string& a, const std::string& b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) {
+        d[i][0] = i;
+    }
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        d[0][j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+std::string value_of(cInifile& ini, const std::string& name, const char* fallback) {
+    ini.Key(name);
+    ini.Default(fallback);
+    return ini.Value();
+}
+
+std::vector<std::string> key_names(std::span<const Key> keys) {
+    std::vector<std::string> names;
+    for (const Key& key : keys) {
+        names.emplace_back(key.name);
+    }
+    return names;
+}
+
+// The keys of one known section.
+void check_section(cInifile& ini, const std::string& written, const Section& section,
+                   std::vector<std::string>& lines) {
+    ini.Section(written);
+    std::vector<std::string> keys;
+    std::int32_t count = 0;
+    ini.EnumerateCurrentSection(keys, count);
+    std::set<std::string> seen;
+    const std::vector<std::string> known = key_names(section.keys);
+    for (const std::string& name : keys) {
+        if (!seen.insert(folded(name)).second) {
+            lines.push_back(shown(name) + ": given twice in [" + section.name +
+                            "]; only the first counts");
+            continue;
+        }
+        const auto found =
+            std::find_if(section.keys.begin(), section.keys.end(),
+                         [&](const Key& key) { return folded(key.name) == folded(name); });
+        const Key* key = found != section.keys.end() ? &*found : section.any_key;
+        if (key == nullptr) {
+            const auto suggestion = nearest(name, known);
+            lines.push_back(shown(name) + ": unknown key in [" + section.name + "]" +
+                            (suggestion ? "; did you mean " + *suggestion + "?" : ""));
+            continue;
+        }
+        const std::string value = value_of(ini, name, key->fallback);
+        if (!accepts(*key, value)) {
+            lines.push_back(refusal(section.name, name, *key, value));
+        }
+    }
+}
+
+} // namespace
+
+bool accepts(const Key& key, const std::string& value) {
+    switch (key.kind) {
+    case Kind::Text:
+    case Kind::Address:
+    case Kind::Password:
+        return true;
+    case Kind::PasswordHash:
+        return value.empty() || password::hash_recognised(value);
+    case Kind::Switch:
+    case Kind::Flag:
+        return value.empty() || value == "0" || value == "1";
+    case Kind::Seconds:
+        return whole_seconds(value, key.least, key.most).has_value();
+    case Kind::IdleSeconds:
+        return value.empty() || value == "0" || whole_seconds(value, key.least, key.most);
+    case Kind::SitePattern:
+        return controls::SitePattern::parse(value).has_value();
+    case Kind::Choice:
+        return std::find(key.choices.begin(), key.choices.end(), value) != key.choices.end();
+    case Kind::Layout:
+        return controls::keyboard_layout(value, false).has_value();
+    }
+    return false;
+}
+
+std::string refusal(std::string_view section, std::string_view key_name, const Key& key,
+                    const std::string& value) {
+    std::string line = "[" + std::string(section) + "] " + shown(key_name);
+    if (!key.secret) {
+        line += "=\"" + shown(value) + "\"";
+    }
+    return line + " is not " + key.wanted + "; " + key.outcome;
+}
+
+std::optional<std::string> nearest(std::string_view name, const std::vector<std::string>& known) {
+    const std::string wanted = folded(name);
+    std::optional<std::string> best;
+    std::size_t best_distance = 0;
+    for (const std::string& candidate : known) {
+        const std::size_t d = distance(wanted, folded(candidate));
+        if (d <= std::max<std::size_t>(1, candidate.size() / 4) && (!best || d < best_distance)) {
+            best = candidate;
+            best_distance = d;
+        }
+    }
+    return best;
+}
+
+std::vector<std::string> check(const std::string& path) {
+    std::vector<std::string> lines;
+    cInifile ini;
+    ini.Path(path);
+    std::vector<std::string> sections;
+    std::int32_t count = 0;
+    ini.EnumerateAllSections(sections, count);
+    std::vector<std::string> known;
+    for (const Section& section : kSections) {
+        known.emplace_back(section.name);
+    }
+    std::set<std::string> seen;
+    for (const std::string& name : sections) {
+        if (!seen.insert(folded(name)).second) {
+            lines.push_back("[" + shown(name) + "]: given twice; only the first counts");
+            continue;
+        }
+        const auto section =
+            std::find_if(kSections.begin(), kSections.end(),
+                         [&](const Section& s) { return folded(s.name) == folded(name); });
+        if (section == kSections.end()) {
+            const auto suggestion = nearest(name, known);
+            lines.push_back("[" + shown(name) + "]: unknown section" +
+                            (suggestion ? "; did you mean [" + *suggestion + "]?" : ""));
+            continue;
+        }
+        check_section(ini, name, *section, lines);
+    }
+
+    ini.Section("Options");
+    const std::string homepage = value_of(ini, kHomepage.name, kHomepage.fallback);
+    const std::string password = value_of(ini, kPassword.name, kPassword.fallback);
+    const std::string hash = value_of(ini, kPasswordHash.name, kPasswordHash.fallback);
+    if (homepage.empty()) {
+        lines.emplace_back("[Options] Homepage is empty: no page is shown at start-up or by the "
+                           "home button");
+    }
+    if (hash.empty() && password.empty()) {
+        lines.emplace_back("[Options] no exit password: Password is empty and there is no "
+                           "PasswordHash, so anyone can leave; set one with corvalen-ini passwd");
+    } else if (!hash.empty() && !password.empty()) {
+        lines.emplace_back("[Options] Password is ignored while PasswordHash is set; remove it "
+                           "with corvalen-ini delete Options Password");
+    }
+    return lines;
+}
+
+} // namespace corvalen::shell::settings

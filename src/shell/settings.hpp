@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Every section and key of corvalen.ini that Corvalen reads, with its default
+// and the values it takes: frmBrowser reads the file by these descriptions,
+// and `corvalen-ini check` checks a file against them, so that the two agree.
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvalen::shell::settings {
+
+// What a key's value may be.
+enum class Kind {
+    Text,         // any text
+    Address,      // any text; an empty one navigates nowhere
+    Password,     // any text (see check: an empty password lets anyone out)
+    PasswordHash, // empty, or a crypt(3) hash this system accepts
+    Switch,       // "0" hides a button; "1" or empty shows it
+    Flag,         // "1" on; "0" or empty off
+    Seconds,      // a whole number from `least` to `most`
+    IdleSeconds,  // as Seconds; "0" or empty too, for never
+    SitePattern,  // [scheme://]host[:port][/path]
+    Choice,       // one of `choices`
+    Layout,       // the name of an on-screen keyboard's layout
+};
+
+struct Key {
+    const char* name;
+    const char* fallback; // the default, for a missing key
+    Kind kind;
+    const char* wanted = nullptr;  // what a value must be, for a report
+    const char* outcome = nullptr; // what a value that is not becomes
+    int least = 0;
+    int most = 0;
+    bool secret = false; // its value never appears in a report
+    std::span<const char* const> choices = {};
+};
+
+inline constexpr Key kHomepage{"Homepage", "about:blank", Kind::Address};
+inline constexpr Key kPassword{"Password", "", Kind::Password, nullptr, nullptr, 0, 0, true};
+inline constexpr Key kPasswordHash{"PasswordHash",
+                                   "",
+                                   Kind::PasswordHash,
+                                   "a hash this system accepts (corvalen-ini passwd makes one)",
+                                   "nobody can leave with the exit password",
+                                   0,
+                                   0,
+                                   true};
+inline constexpr std::array kOptions{kHomepage, kPassword, kPasswordHash};
+
+inline constexpr const char* kButtonWanted = "0 or 1";
+inline constexpr const char* kButtonOutcome = "the button is shown";
+inline constexpr Key kBackEnabled{"BackEnabled", "1", Kind::Switch, kButtonWanted, kButtonOutcome};
+inline constexpr Key kForwardEnabled{"ForwardEnabled", "1", Kind::Switch, kButtonWanted,
+                                     kButtonOutcome};
+inline constexpr Key kStopEnabled{"StopEnabled", "1", Kind::Switch, kButtonWanted, kButtonOutcome};
+inline constexpr Key kRefreshEnabled{"RefreshEnabled", "1", Kind::Switch, kButtonWanted,
+                                     kButtonOutcome};
+inline constexpr Key kHomeEnabled{"HomeEnabled", "1", Kind::Switch, kButtonWanted, kButtonOutcome};
+inline constexpr std::array kToolbar{kBackEnabled, kForwardEnabled, kStopEnabled, kRefreshEnabled,
+                                     kHomeEnabled};
+
+inline constexpr Key kIdleReset{"IdleReset",
+                                "0",
+                                Kind::IdleSeconds,
+                                "a whole number from 10 to 86400",
+                                "sessions do not end for lack of input",
+                                10,
+                                86400};
+inline constexpr Key kIdleWarning{"IdleWarning",
+                                  "10",
+                                  Kind::Seconds,
+                                  "a whole number from 0 to 86400",
+                                  "the notice stands for the default 10 seconds",
+                                  0,
+                                  86400};
+inline constexpr Key kClearOnHome{"ClearOnHome", "0", Kind::Flag, "0 or 1",
+                                  "the home button keeps the session"};
+inline constexpr std::array kSession{kIdleReset, kIdleWarning, kClearOnHome};
+
+inline constexpr Key kStillThere{"StillThere", "Are you still there?", Kind::Text};
+inline constexpr Key kContinue{"Continue", "Continue", Kind::Text};
+inline constexpr Key kBlocked{"Blocked", "This page is not available on this terminal.",
+                              Kind::Text};
+inline constexpr Key kUnreachable{
+    "Unreachable",
+    "This page cannot be reached at the moment. It will be tried again automatically.", Kind::Text};
+inline constexpr std::array kTexts{kStillThere, kContinue, kBlocked, kUnreachable};
+
+inline constexpr Key kKeyboard{"Keyboard", "0", Kind::Flag, "0 or 1", "no on-screen keyboard"};
+inline constexpr Key kKeyboardLayout{"KeyboardLayout", "qwerty", Kind::Layout,
+                                     "qwerty, azerty or qwertz", "the keyboard is qwerty"};
+inline constexpr const char* kCursorChoices[] = {"", "0", "1", "2"};
+inline constexpr Key kHideCursor{
+    "HideCursor", "0",           Kind::Choice, "0, 1 or 2", "the cursor is shown", 0, 0,
+    false,        kCursorChoices};
+inline constexpr Key kPageZoom{"PageZoom", "1", Kind::Flag, "0 or 1", "pages can be zoomed"};
+inline constexpr std::array kTouch{kKeyboard, kKeyboardLayout, kHideCursor, kPageZoom};
+
+// [AllowedSites]: key names are free; each value is one pattern.
+inline constexpr Key kAllowedSite{"", "", Kind::SitePattern, "a site pattern", "ignored"};
+
+struct Section {
+    const char* name;
+    std::span<const Key> keys;
+    // For a section whose key names are free: what every key holds.
+    const Key* any_key = nullptr;
+};
+
+inline constexpr std::array kSections{
+    Section{"Options", kOptions},
+    Section{"Toolbar", kToolbar},
+    Section{"Session", kSession},
+    Section{"Texts", kTexts},
+    Section{"AllowedSites", {}, &kAllowedSite},
+    Section{"Touch", kTouch},
+};
+
+// Whether `key` takes `value` as it is. Text, addresses and passwords take
+// anything here; check() has its own words on an empty one.
+[[nodiscard]] bool accepts(const Key& key, const std::string& value);
+
+// One line that says a value is not taken and what becomes of it:
+// [Session] IdleReset="9" is not a whole number from 10 to 86400; sessions do
+// not end for lack of input
+[[nodiscard]] std::string refusal(std::string_view section, std::string_view key_name,
+                                  const Key& key, const std::string& value);
+
+// The known name nearest to `name` (ignoring letter case), when it is near
+// enough to be what was meant.
+[[nodiscard]] std::optional<std::string> nearest(std::string_view name,
+                                                 const std::vector<std::string>& known);
+
+// Reads the settings file at `path` as Corvalen does and describes, one
+// line each, what in it is not as Corvalen expects: unknown sections and
+// keys, sections given twice, values a key does not take, and no exit
+// password at all. Empty when nothing is wrong. Whether the file can be read
+// at all is the caller's business.
+[[nodiscard]] std::vector<std::string> check(const std::string& path);
+
+} // namespace corvalen::shell::settings
