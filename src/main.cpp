@@ -6,6 +6,7 @@
 #include <gtkmm/application.h>
 #include <memory>
 
+#include "controls/drawing.hpp"
 #include "inifile/application.hpp"
 #include "password/frm_password.hpp"
 #include "platform/errors.hpp"
@@ -17,21 +18,24 @@
 
 int main() {
     using namespace corvalen::platform;
-    // Everything is drawn on the CPU: the web view composites without GL (see
-    // BrowserControl), so neither GTK nor WebKit's side of this process needs
-    // to load a GL driver. On the software GL most terminals end up with,
-    // loading and starting one costs start-up time and memory
-    // (bench/RESULTS.md has the figures). GTK's renderer is not overwritten,
-    // so that a terminal with a GPU can still choose a GL one.
-    if (std::getenv("GSK_RENDERER") == nullptr) {
-        setenv("GSK_RENDERER", "cairo", 1);
-        setenv("GDK_DEBUG", "gl-disable", 0);
+    // Without graphics hardware everything is drawn on the CPU: the web view
+    // composites without GL (see BrowserControl), so neither GTK nor WebKit's
+    // side of this process needs to load a GL driver. On software GL, loading
+    // and starting one costs start-up time and memory (bench/RESULTS.md has
+    // the figures). With hardware, GTK and WebKit choose GL as they would.
+    // What the operator set in the environment is not overwritten.
+    const auto drawing = corvalen::controls::choose_drawing("/");
+    if (drawing == corvalen::controls::Drawing::Cpu) {
+        if (std::getenv("GSK_RENDERER") == nullptr) {
+            setenv("GSK_RENDERER", "cairo", 1);
+            setenv("GDK_DEBUG", "gl-disable", 0);
+        }
+        // Pages reach this process in shared memory, not as GPU buffers, so no
+        // render device is needed; naming one spares WebKit starting EGL only
+        // to look one up.
+        setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
+        setenv("WEBKIT_WEB_RENDER_DEVICE_FILE", "/dev/null", 0);
     }
-    // Pages reach this process in shared memory, not as GPU buffers, so no
-    // render device is needed; naming one spares WebKit starting EGL only to
-    // look one up.
-    setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
-    setenv("WEBKIT_WEB_RENDER_DEVICE_FILE", "/dev/null", 0);
     // The toolkit's pickers (emoji, colours) remember what a visitor chose in
     // GSettings; kept in memory, nothing of it reaches the next visitor.
     setenv("GSETTINGS_BACKEND", "memory", 1);
@@ -43,7 +47,7 @@ int main() {
     std::unique_ptr<InputWatch> input_watch;
     app->signal_activate().connect([&] {
         report_handler_errors();
-        window = std::make_unique<MainWindow>(FormDesign::kTitle, FormDesign::kButtons);
+        window = std::make_unique<MainWindow>(FormDesign::kTitle, FormDesign::kButtons, drawing);
         runtime = std::make_unique<Runtime>(*window);
         auto create_password_dialog = [&] {
             return std::make_unique<frmPassword>(

@@ -341,11 +341,12 @@ private:
     }
 };
 
-BrowserControl::BrowserControl() : m_view(create_view()) {
+BrowserControl::BrowserControl(controls::Drawing drawing)
+    : m_drawing(drawing), m_view(create_view()) {
     Signals::connect(this);
 }
 
-WebKitWebView* BrowserControl::create_view() {
+WebKitWebView* BrowserControl::create_view() const {
     WebKitNetworkSession* session = webkit_network_session_new_ephemeral();
     auto* view =
         WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session, nullptr));
@@ -360,12 +361,14 @@ WebKitWebView* BrowserControl::create_view() {
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
     webkit_settings_set_allow_file_access_from_file_urls(settings, FALSE);
     webkit_settings_set_allow_universal_access_from_file_urls(settings, FALSE);
-    // Pages are drawn on the CPU without GL compositing: on the software GL
-    // most terminals have, the compositor only adds start-up time and memory
-    // to the web process (bench/RESULTS.md). Pages, WebGL included, render
-    // the same.
-    webkit_settings_set_hardware_acceleration_policy(settings,
-                                                     WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    // Without a GPU, pages are drawn on the CPU without GL compositing: on
+    // software GL the compositor only adds start-up time and memory to the
+    // web process (bench/RESULTS.md). Pages, WebGL included, render the same.
+    // With one, pages are composited on it, as the engine does by default:
+    // video and scrolling stay smooth.
+    webkit_settings_set_hardware_acceleration_policy(
+        settings, m_drawing == controls::Drawing::Gpu ? WEBKIT_HARDWARE_ACCELERATION_POLICY_ALWAYS
+                                                      : WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
     webkit_network_session_set_tls_errors_policy(webkit_web_view_get_network_session(view),
                                                  WEBKIT_TLS_ERRORS_POLICY_FAIL);
     return view;

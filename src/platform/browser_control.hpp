@@ -7,6 +7,7 @@
 #include <string>
 
 #include "controls/controls.hpp"
+#include "controls/drawing.hpp"
 #include "controls/navigator.hpp"
 
 typedef struct _GtkWidget GtkWidget;
@@ -30,7 +31,7 @@ namespace corvalen::platform {
 // with growing pauses.
 class BrowserControl : public controls::IBrowserControl {
 public:
-    BrowserControl();
+    explicit BrowserControl(controls::Drawing drawing = controls::Drawing::Cpu);
     ~BrowserControl() override;
     BrowserControl(const BrowserControl&) = delete;
     BrowserControl& operator=(const BrowserControl&) = delete;
@@ -70,7 +71,7 @@ private:
     class Signals;
     friend class Signals;
 
-    static WebKitWebView* create_view();
+    [[nodiscard]] WebKitWebView* create_view() const;
     // Gives a visitor's command to the navigator, and does what it says.
     void command(controls::Navigator::Command command);
     void apply(const controls::Navigator::Steps& steps);
@@ -85,6 +86,7 @@ private:
     // Cancels a sign-in the page asked for, which takes its box away.
     void dismiss_authentication();
 
+    controls::Drawing m_drawing;
     WebKitWebView* m_view;
     WebKitAuthenticationRequest* m_authentication = nullptr;
     controls::Navigator m_navigator;

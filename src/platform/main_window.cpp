@@ -18,10 +18,12 @@ constexpr const char* kIconName = "corvalen";
 } // namespace
 
 MainWindow::MainWindow(const std::string& title,
-                       std::span<const controls::ToolbarButtonDesign> buttons)
+                       std::span<const controls::ToolbarButtonDesign> buttons,
+                       controls::Drawing drawing)
     : m_normal_pictures("normal", kPictureCount), m_hot_pictures("hot", kPictureCount),
-      m_toolbar(m_normal_pictures, m_hot_pictures), m_client_area(m_toolbar, m_browser),
-      m_content(Gtk::Orientation::VERTICAL), m_notice(m_overlay) {
+      m_toolbar(m_normal_pictures, m_hot_pictures), m_browser(drawing),
+      m_client_area(m_toolbar, m_browser), m_content(Gtk::Orientation::VERTICAL),
+      m_notice(m_overlay) {
     for (const controls::ToolbarButtonDesign& button : buttons) {
         m_toolbar.add_button(button.key, button.picture);
     }

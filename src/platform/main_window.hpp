@@ -26,7 +26,8 @@ namespace corvalen::platform {
 // browser control below it, and the notices over both.
 class MainWindow : public Gtk::Window {
 public:
-    MainWindow(const std::string& title, std::span<const controls::ToolbarButtonDesign> buttons);
+    MainWindow(const std::string& title, std::span<const controls::ToolbarButtonDesign> buttons,
+               controls::Drawing drawing);
 
     Toolbar& toolbar() { return m_toolbar; }
     BrowserControl& browser() { return m_browser; }
