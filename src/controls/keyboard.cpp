@@ -71,12 +71,19 @@ std::optional<KeyboardLayout> keyboard_layout(std::string_view name, bool with_h
 }
 
 void Keyboard::focus_in(bool digits) {
+    m_field = true;
     m_shown = true;
     m_symbols = digits;
 }
 
 void Keyboard::focus_out() {
+    m_field = false;
     m_shown = false;
+}
+
+bool Keyboard::touched() {
+    m_shown = m_shown || m_field;
+    return m_shown;
 }
 
 Keyboard::Output Keyboard::press(const KeyCap& key) {

@@ -68,6 +68,11 @@ public:
     // opens the page that has them.
     void focus_in(bool digits);
     void focus_out();
+    // The page was touched while a text field has the focus: a keyboard
+    // hidden by its key comes back. True when it is shown.
+    bool touched();
+    // Whether a text field has the focus, shown or not.
+    [[nodiscard]] bool field() const { return m_field; }
     [[nodiscard]] bool shown() const { return m_shown; }
     [[nodiscard]] bool shifted() const { return m_shifted; }
     [[nodiscard]] bool on_symbols() const { return m_symbols; }
@@ -81,6 +86,7 @@ public:
     void reset() { *this = Keyboard(); }
 
 private:
+    bool m_field = false;
     bool m_shown = false;
     bool m_shifted = false;
     bool m_symbols = false;

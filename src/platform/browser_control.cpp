@@ -6,6 +6,7 @@
 #include <cmath>
 #include <glibmm/main.h>
 #include <malloc.h>
+#include <memory>
 #include <type_traits>
 #include <utility>
 #include <webkit/webkit.h>
@@ -378,6 +379,7 @@ BrowserControl::~BrowserControl() {
     dismiss_authentication();
     m_timer.disconnect();
     cancel_probe();
+    cancel_field_check();
     m_trim_timer.disconnect();
     g_signal_handlers_disconnect_by_data(m_view, this);
     if (gtk_widget_get_parent(GTK_WIDGET(m_view)) != nullptr) {
@@ -572,11 +574,50 @@ void BrowserControl::reveal_focus() {
 })())");
 }
 
+void BrowserControl::when_field_focused(std::function<void()> then) {
+    constexpr const char* kFieldFocused = R"(
+(() => {
+  let doc = document, el = doc.activeElement;
+  while (el && (el.tagName === 'IFRAME' || el.tagName === 'FRAME')) {
+    try { doc = el.contentDocument; el = doc && doc.activeElement; } catch (e) { return true; }
+  }
+  const plain = ['button', 'checkbox', 'color', 'file', 'hidden', 'image', 'radio', 'range',
+                 'reset', 'submit'];
+  return !!el && (el.isContentEditable || el.tagName === 'TEXTAREA' ||
+                  (el.tagName === 'INPUT' && !plain.includes(el.type)));
+})())";
+    cancel_field_check();
+    m_field_check = g_cancellable_new();
+    auto* callback = new std::function<void()>(std::move(then));
+    webkit_web_view_evaluate_javascript(
+        m_view, kFieldFocused, -1, "corvalen", nullptr, m_field_check,
+        [](GObject* view, GAsyncResult* result, gpointer data) {
+            const std::unique_ptr<std::function<void()>> action(
+                static_cast<std::function<void()>*>(data));
+            JSCValue* value =
+                webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
+            const bool focused = value != nullptr && jsc_value_to_boolean(value);
+            g_clear_object(&value);
+            if (focused) {
+                guard_callback([&action] { (*action)(); });
+            }
+        },
+        callback);
+}
+
+void BrowserControl::cancel_field_check() {
+    if (m_field_check != nullptr) {
+        g_cancellable_cancel(m_field_check);
+        g_clear_object(&m_field_check);
+    }
+}
+
 void BrowserControl::ClearSession() {
     dismiss_authentication();
     m_navigator.clear();
     m_timer.disconnect();
     cancel_probe();
+    cancel_field_check();
 
     // A new view in a new ephemeral network session: the old session's
     // cookies, storage, cache, service workers and logins go with it, and so

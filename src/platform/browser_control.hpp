@@ -66,6 +66,9 @@ public:
     // Scrolls the page's focused element into view, also after the view was
     // resized.
     void reveal_focus();
+    // Calls `then` once the page has handled the input before this call, if
+    // a text field (or an element in a frame of another site) has the focus.
+    void when_field_focused(std::function<void()> then);
 
 private:
     class Signals;
@@ -83,6 +86,7 @@ private:
     // Asks the page for a sign of life; the answer goes to the navigator.
     void probe();
     void cancel_probe();
+    void cancel_field_check();
     // Cancels a sign-in the page asked for, which takes its box away.
     void dismiss_authentication();
 
@@ -92,6 +96,7 @@ private:
     controls::Navigator m_navigator;
     sigc::connection m_timer;
     GCancellable* m_probe = nullptr;
+    GCancellable* m_field_check = nullptr;
     sigc::connection m_trim_timer;
     std::string m_unreachable_text;
     int m_width = 193; // as designed, until the first resize

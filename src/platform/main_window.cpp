@@ -5,6 +5,7 @@
 
 #include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/eventcontrollerscroll.h>
+#include <gtkmm/gestureclick.h>
 #include <gtkmm/gesturezoom.h>
 
 #include "cursor.hpp"
@@ -157,6 +158,17 @@ void MainWindow::use_keyboard(const controls::KeyboardLayout& layout) {
         }
     });
     m_keyboard->on_hidden([this] { show_keyboard(false); });
+    // A touch on the page brings back a keyboard hidden by its key, once the
+    // page has taken the touch, if a text field still has the focus then.
+    auto touch = Gtk::GestureClick::create();
+    touch->set_button(0);
+    touch->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+    touch->signal_released().connect([this](int, double, double) {
+        if (m_keyboard->state().field() && !m_keyboard->state().shown()) {
+            m_browser.when_field_focused([this] { show_keyboard(m_keyboard->state().touched()); });
+        }
+    });
+    m_client_area.add_controller(touch);
     m_keyboard->on_redrawn([this] {
         if (m_keyboard->get_visible()) {
             m_browser.reveal_focus();
@@ -165,12 +177,12 @@ void MainWindow::use_keyboard(const controls::KeyboardLayout& layout) {
 }
 
 void MainWindow::show_keyboard(bool shown) {
-    if (shown == m_keyboard->get_visible()) {
-        return;
-    }
-    // The view gets less high: the field being typed into stays in sight.
+    // Drawn anew for each field (its page of keys may differ), but never
+    // from within a key's own click: that key would go while being clicked.
     m_keyboard->set_visible(shown);
-    m_keyboard->refresh();
+    if (shown) {
+        m_keyboard->refresh(); // and the field is brought into sight
+    }
 }
 
 void MainWindow::show_full_screen() {

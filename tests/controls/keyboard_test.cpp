@@ -78,12 +78,14 @@ TEST(Keyboard, ShowsForAFieldAndTypesWithShiftForOneCharacter) {
     EXPECT_TRUE(keyboard.on_symbols());
     keyboard.press({KeyCap::Action::Hide, "⌨", 3});
     EXPECT_FALSE(keyboard.shown());
+    EXPECT_TRUE(keyboard.touched()) << "touching the field again brings it back";
     keyboard.focus_in(true);
     EXPECT_TRUE(keyboard.shown());
     EXPECT_TRUE(keyboard.on_symbols()) << "a field for digits opens the digits";
     keyboard.press(shift);
     keyboard.focus_out();
     EXPECT_FALSE(keyboard.shown());
+    EXPECT_FALSE(keyboard.touched()) << "no field, no keyboard";
     keyboard.reset();
     EXPECT_FALSE(keyboard.shown() || keyboard.shifted() || keyboard.on_symbols());
 }
