@@ -21,6 +21,7 @@ PAGE = f"""<!doctype html><html><body style="margin: 0; height: 2000px">
  width: 300px; height: 30px; font-size: 20px"
  oninput="fetch('/value?' + encodeURIComponent(this.value))"></form>
 <script>addEventListener('pointerdown', () => fetch('/down'));
+addEventListener('wheel', e => fetch('/wheel?ctrl=' + e.ctrlKey), {{passive: true}});
 addEventListener('load', () => fetch('/done'));</script></body></html>""".encode()
 
 
@@ -80,7 +81,7 @@ class TouchTest(unittest.TestCase):
     def test_keyboard_for_page_and_exit_dialog_and_hidden_cursor(self):
         with Display() as display, PageServer({"/page.html": ("text/html", PAGE)}) as server:
             settings = (f"[Options]\nHomepage={server.url('/page.html')}\nPassword={PASSWORD}\n"
-                        "[Touch]\nKeyboard=1\nHideCursor=1\n")
+                        "[Touch]\nKeyboard=1\nHideCursor=1\nPageZoom=0\n")
             with Kiosk(display, settings) as kiosk:
                 self.assertTrue(server.wait_for("/done", 60), kiosk.output())
                 self.assertTrue(kiosk.toolbar_shown())
@@ -88,6 +89,13 @@ class TouchTest(unittest.TestCase):
                 self.assertGreater(full, SCREEN_HEIGHT - 20, "no keyboard yet")
                 display.move_pointer(300, 300)
                 self.assertEqual(cursor_alpha(display), 0, "no cursor over the page")
+                # Ctrl with the wheel, which pages zoom with, does not reach the
+                # page; the wheel alone does (down and up again).
+                display.run("xdotool", "keydown", "ctrl", "click", "5", "keyup", "ctrl",
+                            "click", "5", "click", "4")
+                self.assertTrue(wait_until(lambda: server.count("/wheel?ctrl=false") == 2, 10),
+                                server.requests)
+                self.assertNotIn("/wheel?ctrl=true", server.requests)
 
                 # A field with the focus brings the keyboard; the view gives
                 # up its height and the field stays in sight.
