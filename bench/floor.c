@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The engine floor for bench/startup: a bare WebKitGTK 6.0 web view filling a
+// The engine floor for bench/startup.py: a bare WebKitGTK 6.0 web view filling a
 // full-screen GTK 4 window, loading the URL it is given. Nothing else, so that
 // what Corvalen costs beyond the engine can be told apart.
 

@@ -112,9 +112,18 @@ class DeploymentTest(unittest.TestCase):
                 ok, cancel = self.client_rect(box, OK), self.client_rect(box, CANCEL)
                 shots = []
                 for step in range(3):
-                    time.sleep(0.5)  # drawn
-                    shot = self.display.screenshot(f"{setup}-tab-{step}")
-                    shots.append((self.crop(shot, ok), self.crop(shot, cancel)))
+                    def buttons(name=f"{setup}-tab-{step}"):
+                        shot = self.display.screenshot(name)
+                        return (self.crop(shot, ok), self.crop(shot, cancel))
+
+                    def drawn():
+                        # The same in two screenshots in a row, and changed by
+                        # the Tab before (if any).
+                        first = buttons()
+                        return first if first == buttons() and (
+                            not shots or first != shots[-1]) else None
+
+                    shots.append(wait_until(drawn, 5) or buttons())
                     self.display.run("xdotool", "key", "Tab")
                 (ok0, cancel0), (ok1, cancel1), (ok2, cancel2) = shots
                 self.assertTrue(ok1 != ok0 and cancel1 == cancel0,
@@ -150,7 +159,10 @@ class DeploymentTest(unittest.TestCase):
                 self.assert_exit_dialog("idle-dialog")
                 self.display.run("xdotool", "type", "--delay", "30", PASSWORD)
                 self.assertTrue(wait_until(lambda: self.server.count("/done") == 2, 15), setup)
-                time.sleep(1)
+                self.assertTrue(wait_until(lambda: self.dialog("after-reset")[1] is None, 10),
+                                setup)
+                # A message would follow the closed dialog at once.
+                time.sleep(0.5)
                 self.assertIsNone(self.dialog("after-reset")[1], setup)
                 self.assertIsNone(self.kiosk.process.poll(), setup)
                 self.display.click(*EXIT_BUTTON)

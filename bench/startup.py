@@ -10,7 +10,6 @@ of its whole process tree two seconds later. See bench/README.md.
 
 import argparse
 import datetime
-import http.server
 import os
 import platform
 import shutil
@@ -20,12 +19,14 @@ import struct
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-SCREEN = "1024x768x24"
+sys.path.insert(0, os.path.join(ROOT, "tests", "gui"))
+
+import kiosk  # noqa: E402
+
 ALL_BROWSERS = ["corvalen", "floor", "chromium", "firefox", "cog"]
 
 # ----------------------------------------------------------------- the pages
@@ -132,78 +133,34 @@ def walk_page(n, last, pause_ms):
             f"<img src='/img{n % 4}.png?v={n % 20}' width='256'><p>{words}</p></body></html>")
 
 
-class PageServer:
-    """Serves the pages on 127.0.0.1 and records when each /done arrives."""
+class PageServer(kiosk.PageServer):
+    """Serves the pages on 127.0.0.1, and the walk's pages by their number;
+    each page's load handler reports to /done with the run's query."""
 
     def __init__(self, walk_pages=300, walk_pauses=None):
-        self.pages = {
+        pages = {
             "/trivial.html": ("text/html", TRIVIAL.encode()),
             "/heavy.html": ("text/html", heavy_page().encode()),
             "/style.css": ("text/css", heavy_css()),
             "/app.js": ("text/javascript", heavy_script(200 * 1024)),
+            "/done": ("text/plain", b"ok"),
         }
         for i in range(4):
-            self.pages[f"/img{i}.png"] = ("image/png", png(512, 384, i + 1))
+            pages[f"/img{i}.png"] = ("image/png", png(512, 384, i + 1))
+        # Browsers cache as they would on the web.
+        super().__init__(pages, no_store=False)
         self.walk_pages = walk_pages
         self.walk_pauses = walk_pauses or {}
-        self.done = {}  # query string -> monotonic time of its first /done
-        self.cond = threading.Condition()
 
-    def __enter__(self):
-        server = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                path, _, query = self.path.partition("?")
-                if path == "/done":
-                    with server.cond:
-                        server.done.setdefault(query, time.monotonic())
-                        server.cond.notify_all()
-                    body, kind = b"ok", "text/plain"
-                elif path.startswith("/walk/") and path.endswith(".html"):
-                    n = int(path[6:-5])
-                    body = walk_page(n, server.walk_pages,
-                                     server.walk_pauses.get(n, 50)).encode()
-                    kind = "text/html"
-                else:
-                    kind, body = server.pages.get(path, ("text/plain", None))
-                self.send_response(200 if body is not None else 404)
-                body = body if body is not None else b"not found"
-                self.send_header("Content-Type", kind)
-                self.send_header("Content-Length", str(len(body)))
-                self.end_headers()
-                self.wfile.write(body)
-
-            def log_message(self, *args):
-                pass
-
-            def handle(self):
-                try:
-                    super().handle()
-                except (BrokenPipeError, ConnectionResetError):
-                    pass
-
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        self.port = self.httpd.server_address[1]
-        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
-        return self
-
-    def __exit__(self, *exc):
-        self.httpd.shutdown()
-        self.httpd.server_close()
-
-    def url(self, path):
-        return f"http://127.0.0.1:{self.port}{path}"
+    def page(self, path, query):
+        if path.startswith("/walk/") and path.endswith(".html"):
+            n = int(path[6:-5])
+            return kiosk.Page(walk_page(n, self.walk_pages, self.walk_pauses.get(n, 50)))
+        return super().page(path, query)
 
     def wait_done(self, query, timeout):
-        deadline = time.monotonic() + timeout
-        with self.cond:
-            while query not in self.done:
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    return None
-                self.cond.wait(left)
-            return self.done[query]
+        """The monotonic time of the first /done with that query, or None."""
+        return self.wait_for(f"/done?{query}", timeout)
 
 
 # ------------------------------------------------------------ the processes
@@ -288,22 +245,17 @@ def end_tree(process):
     process.wait(timeout=5)
 
 
-class Xvfb:
-    """A private X display; with --wayland, also a Weston compositor on it."""
+class BenchDisplay(kiosk.Display):
+    """The tests' private X display; with wayland=True, also a Weston
+    compositor on it."""
 
     def __init__(self, wayland=False, home=None):
+        super().__init__()
         self.wayland, self.home = wayland, home
         self.weston = None
 
     def __enter__(self):
-        read_end, write_end = os.pipe()
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREEN, "-nolisten", "tcp"],
-            pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            start_new_session=True)
-        os.close(write_end)
-        with os.fdopen(read_end) as pipe:
-            self.name = ":" + pipe.readline().strip()
+        super().__enter__()
         if self.wayland:
             runtime = os.path.join(self.home, "runtime")
             self.weston = subprocess.Popen(
@@ -313,15 +265,13 @@ class Xvfb:
                      "XDG_RUNTIME_DIR": runtime},
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
             socket = os.path.join(runtime, "wayland-bench")
-            deadline = time.monotonic() + 15
-            while not os.path.exists(socket) and time.monotonic() < deadline:
-                time.sleep(0.05)
+            kiosk.wait_until(lambda: os.path.exists(socket), 15, interval=0.05)
         return self
 
     def __exit__(self, *exc):
         if self.weston is not None:
             end_tree(self.weston)
-        end_tree(self.process)
+        super().__exit__(*exc)
 
 
 # -------------------------------------------------------------- the browsers
@@ -443,7 +393,7 @@ def run_once(args, server, browser, page, token, walk_marks=None):
         home = os.path.join(work, "home")
         runtime = os.path.join(work, "home", "runtime")
         os.makedirs(runtime, 0o700)
-        with Xvfb(wayland=browser.base == "cog", home=home) as display:
+        with BenchDisplay(wayland=browser.base == "cog", home=home) as display:
             query = f"run={token}"
             url = server.url(f"{page}?{query}")
             command = browser.command(args, url, work) + browser.extra_args
