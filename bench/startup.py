@@ -198,17 +198,28 @@ def process_tree(root):
     return found
 
 
-def pss_kb(pids):
-    total = 0
+def memory_kb(pids):
+    """(PSS, USS) of the processes in kB. PSS shares each page among the
+    processes that map it, so it moves with whatever else runs the same
+    libraries; USS (private memory: what ending the processes would free) does
+    not."""
+    pss = uss = 0
     for pid in pids:
         try:
             with open(f"/proc/{pid}/smaps_rollup") as f:
                 for line in f:
-                    if line.startswith("Pss:"):
-                        total += int(line.split()[1])
+                    key, _, value = line.partition(":")
+                    if key == "Pss":
+                        pss += int(value.split()[0])
+                    elif key in ("Private_Clean", "Private_Dirty"):
+                        uss += int(value.split()[0])
         except (OSError, ValueError):
             pass  # gone in the meantime
-    return total
+    return pss, uss
+
+
+def pss_kb(pids):
+    return memory_kb(pids)[0]
 
 
 def command_names(pids):
@@ -386,8 +397,8 @@ class RunFailed(Exception):
 
 
 def run_once(args, server, browser, page, token, walk_marks=None):
-    """Starts the browser on the page; returns (start-up ms, PSS kB, processes)
-    or, for a walk, [(page, PSS kB)] at each mark."""
+    """Starts the browser on the page; returns (start-up ms, (PSS kB, USS kB),
+    processes) or, for a walk, [(page, PSS kB, USS kB)] at each mark."""
     work = tempfile.mkdtemp(prefix=f"corvalen-bench-{browser.name}-")
     try:
         home = os.path.join(work, "home")
@@ -425,17 +436,17 @@ def run_once(args, server, browser, page, token, walk_marks=None):
                         raise RunFailed(f"{browser.name}: no load within {args.timeout} s")
                     time.sleep(args.settle)
                     pids = process_tree(process.pid)
-                    return (done - start) * 1000, pss_kb(pids), command_names(pids)
+                    return (done - start) * 1000, memory_kb(pids), command_names(pids)
                 figures = []
                 for mark in walk_marks:
                     done = server.wait_done(f"{query}&page={mark}", args.timeout * 4)
                     if done is None:
                         raise RunFailed(f"{browser.name}: page {mark} of the walk did not load")
                     time.sleep(args.settle)
-                    pss = pss_kb(process_tree(process.pid))
-                    figures.append((mark, pss))
-                    print(f"  {browser.name}: after {mark} pages PSS {pss / 1024:.1f} MB",
-                          flush=True)
+                    pss, uss = memory_kb(process_tree(process.pid))
+                    figures.append((mark, pss, uss))
+                    print(f"  {browser.name}: after {mark} pages PSS {pss / 1024:.1f} MB, "
+                          f"USS {uss / 1024:.1f} MB", flush=True)
                 return figures
             except RunFailed:
                 log.flush()
@@ -582,14 +593,14 @@ def main():
         marks = list(range(every, pages + 1, every))
         pauses = {m: int(args.settle * 1000) + 500 for m in marks}
         with PageServer(walk_pages=pages, walk_pauses=pauses) as server:
-            print(f"PSS in MB after every {every} pages, {args.settle:g} s after the load")
+            print(f"PSS / USS in MB after every {every} pages, {args.settle:g} s after the load")
             print("| browser | " + " | ".join(str(m) for m in marks) + " | last vs first |")
             print("|---" * (len(marks) + 2) + "|")
             for index, browser in enumerate(runnable):
                 figures = run_once(args, server, browser, "/walk/1.html", f"walk{index}",
                                    walk_marks=marks)
                 first = figures[0][1]
-                row = " | ".join(f"{pss / 1024:.1f}" for _, pss in figures)
+                row = " | ".join(f"{pss / 1024:.1f} / {uss / 1024:.1f}" for _, pss, uss in figures)
                 growth = 100.0 * (figures[-1][1] - first) / first
                 print(f"| {browser.name} | {row} | {growth:+.1f} % |")
         return 0
@@ -605,37 +616,42 @@ def main():
                 # falls on all of them alike.
                 for browser in runnable:
                     token += 1
-                    ms, kb, names = run_once(args, server, browser, f"/{page}.html", token)
+                    ms, (pss, uss), names = run_once(args, server, browser, f"/{page}.html",
+                                                     token)
                     label = "warm-up" if warm_up else "run"
                     print(f"  {page:7} {browser.name:16} {label:7} {ms:7.0f} ms "
-                          f"{kb / 1024:7.1f} MB  {len(names)} processes", flush=True)
+                          f"PSS {pss / 1024:7.1f} MB USS {uss / 1024:7.1f} MB  "
+                          f"{len(names)} processes", flush=True)
                     if not warm_up:
-                        entry = results.setdefault((browser.name, page), ([], [], None))
+                        entry = results.setdefault((browser.name, page), ([], [], [], None))
                         entry[0].append(ms)
-                        entry[1].append(kb / 1024)
-                        results[(browser.name, page)] = (entry[0], entry[1], names)
+                        entry[1].append(pss / 1024)
+                        entry[2].append(uss / 1024)
+                        results[(browser.name, page)] = (*entry[:3], names)
 
     names = [b.name for b in runnable]
     floor = "floor" if "floor" in names else None
     print()
     print(f"{args.runs} run(s) each; start-up = spawn to the load handler's /done; "
-          f"PSS = whole process tree {args.settle:g} s after the load")
+          f"PSS and USS = whole process tree {args.settle:g} s after the load")
     print("| page | browser | start-up ms median (min-max) | × floor | "
-          "PSS MB median (min-max) | × floor | processes |")
-    print("|---|---|---|---|---|---|---|")
+          "PSS MB median (min-max) | × floor | USS MB median (min-max) | processes |")
+    print("|---|---|---|---|---|---|---|---|")
     for page in pages:
         base = results.get((floor, page)) if floor else None
         for name in names:
-            ms, mb, procs = results[(name, page)]
+            ms, mb, uss, procs = results[(name, page)]
             ms_med, ms_min, ms_max = summary(ms)
             mb_med, mb_min, mb_max = summary(mb)
+            uss_med, uss_min, uss_max = summary(uss)
             ratio_ms = f"{ms_med / summary(base[0])[0]:.2f}" if base else "-"
             ratio_mb = f"{mb_med / summary(base[1])[0]:.2f}" if base else "-"
             print(f"| {page} | {name} | {ms_med:.0f} ({ms_min:.0f}-{ms_max:.0f}) | {ratio_ms} | "
-                  f"{mb_med:.1f} ({mb_min:.1f}-{mb_max:.1f}) | {ratio_mb} | {len(procs)} |")
+                  f"{mb_med:.1f} ({mb_min:.1f}-{mb_max:.1f}) | {ratio_mb} | "
+                  f"{uss_med:.1f} ({uss_min:.1f}-{uss_max:.1f}) | {len(procs)} |")
     print()
     for name in names:
-        print(f"{name} processes: {' '.join(results[(name, pages[0])][2])}")
+        print(f"{name} processes: {' '.join(results[(name, pages[0])][3])}")
     chart = args.chart or os.path.join(args.build, "bench", "startup.png")
     os.makedirs(os.path.dirname(chart), exist_ok=True)
     draw_chart(chart, pages, names, {k: v[:2] for k, v in results.items()})
