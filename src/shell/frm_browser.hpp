@@ -3,7 +3,7 @@
 
 // frmBrowser: the main window's logic. It reads the settings at load, fits the
 // browser control to the window on resize, and reaches its controls only
-// through the interfaces of platform/controls.hpp.
+// through the interfaces of controls/controls.hpp.
 
 #include <array>
 #include <functional>
