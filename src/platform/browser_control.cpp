@@ -7,6 +7,7 @@
 #include <glibmm/main.h>
 #include <malloc.h>
 #include <memory>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <webkit/webkit.h>
@@ -532,6 +533,23 @@ void BrowserControl::UnreachableText(const std::string& text) {
     m_unreachable_text = text;
 }
 
+// The start of a script about the element with the focus, down through
+// frames: `focused()` gives it with its document, or `foreign` when it lies in
+// a frame of another site, whose document cannot be seen. The script goes on
+// inside the same function, so that nothing stays in the world's scope.
+constexpr std::string_view kFocused = R"(
+(() => {
+const focused = () => {
+  let doc = document, el = doc.activeElement;
+  while (el && (el.tagName === 'IFRAME' || el.tagName === 'FRAME')) {
+    doc = el.contentDocument;
+    if (!doc) return {foreign: true};
+    el = doc.activeElement;
+  }
+  return {doc, el};
+};
+)";
+
 void BrowserControl::run_script(const char* script) {
     // In a world of its own, which the page's scripts cannot change.
     webkit_web_view_evaluate_javascript(m_view, script, -1, "corvalen", nullptr, nullptr, nullptr,
@@ -539,12 +557,8 @@ void BrowserControl::run_script(const char* script) {
 }
 
 void BrowserControl::press_enter() {
-    run_script(R"(
-(() => {
-  let doc = document, el = doc.activeElement;
-  while (el && (el.tagName === 'IFRAME' || el.tagName === 'FRAME')) {
-    try { doc = el.contentDocument; el = doc && doc.activeElement; } catch (e) { return; }
-  }
+    static const std::string script = std::string(kFocused) + R"(
+  const {doc, el} = focused();
   if (!el || el === doc.body) return;
   const init = {key: 'Enter', code: 'Enter', keyCode: 13, which: 13, bubbles: true,
                 cancelable: true};
@@ -559,7 +573,8 @@ void BrowserControl::press_enter() {
     }
   }
   el.dispatchEvent(new KeyboardEvent('keyup', init));
-})())");
+})())";
+    run_script(script.c_str());
 }
 
 void BrowserControl::reveal_focus() {
@@ -575,12 +590,9 @@ void BrowserControl::reveal_focus() {
 }
 
 void BrowserControl::when_field_focused(std::function<void()> then) {
-    constexpr const char* kFieldFocused = R"(
-(() => {
-  let doc = document, el = doc.activeElement;
-  while (el && (el.tagName === 'IFRAME' || el.tagName === 'FRAME')) {
-    try { doc = el.contentDocument; el = doc && doc.activeElement; } catch (e) { return true; }
-  }
+    static const std::string script = std::string(kFocused) + R"(
+  const {foreign, el} = focused();
+  if (foreign) return true;
   const plain = ['button', 'checkbox', 'color', 'file', 'hidden', 'image', 'radio', 'range',
                  'reset', 'submit'];
   return !!el && (el.isContentEditable || el.tagName === 'TEXTAREA' ||
@@ -590,7 +602,7 @@ void BrowserControl::when_field_focused(std::function<void()> then) {
     m_field_check = g_cancellable_new();
     auto* callback = new std::function<void()>(std::move(then));
     webkit_web_view_evaluate_javascript(
-        m_view, kFieldFocused, -1, "corvalen", nullptr, m_field_check,
+        m_view, script.c_str(), -1, "corvalen", nullptr, m_field_check,
         [](GObject* view, GAsyncResult* result, gpointer data) {
             const std::unique_ptr<std::function<void()>> action(
                 static_cast<std::function<void()>*>(data));

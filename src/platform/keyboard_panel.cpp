@@ -19,6 +19,14 @@ int row_width(const controls::KeyRow& row) {
     return width;
 }
 
+int widest_row(const std::vector<controls::KeyRow>& rows) {
+    int widest = 0;
+    for (const auto& row : rows) {
+        widest = std::max(widest, row_width(row));
+    }
+    return widest;
+}
+
 } // namespace
 
 KeyboardPanel::KeyboardPanel(controls::KeyboardLayout layout, int key_width, int key_height)
@@ -34,12 +42,7 @@ KeyboardPanel::KeyboardPanel(controls::KeyboardLayout layout, int key_width, int
     set_column_spacing(4);
     set_column_homogeneous(true);
     set_focusable(false);
-    int widest = 0;
-    for (const auto* rows : {&m_layout.letters, &m_layout.symbols}) {
-        for (const auto& row : *rows) {
-            widest = std::max(widest, row_width(row));
-        }
-    }
+    const int widest = std::max(widest_row(m_layout.letters), widest_row(m_layout.symbols));
     set_size_request(widest * key_width / 2, -1);
     refresh();
 }
@@ -54,10 +57,7 @@ void KeyboardPanel::refresh() {
     }
     m_keys.clear();
     const auto& rows = m_state.on_symbols() ? m_layout.symbols : m_layout.letters;
-    int widest = 0;
-    for (const auto& row : rows) {
-        widest = std::max(widest, row_width(row));
-    }
+    const int widest = widest_row(rows);
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         // Shorter rows are centred, as on a keyboard.
         int column = (widest - row_width(rows[r])) / 2;

@@ -23,14 +23,8 @@ constexpr std::array<ButtonSwitch, 5> kButtonSwitches{{
     {settings::kHomeEnabled.name, "home"},
 }};
 
-std::string value_of(cInifile& ini, const char* key, const char* fallback) {
-    ini.Key(key);
-    ini.Default(fallback);
-    return ini.Value();
-}
-
 std::string value_of(cInifile& ini, const settings::Key& key) {
-    return value_of(ini, key.name, key.fallback);
+    return settings::value_of(ini, key.name, key.fallback);
 }
 
 // One line on the log for a setting that is not taken.
@@ -78,10 +72,7 @@ void frmBrowser::Form_Load() {
         // not recognised lets nobody out, and never falls back to Password.
         m_sPasswordHash = value_of(ini, settings::kPasswordHash);
         if (!settings::accepts(settings::kPasswordHash, m_sPasswordHash)) {
-            m_log << "corvalen: "
-                  << settings::refusal("Options", settings::kPasswordHash.name,
-                                       settings::kPasswordHash, m_sPasswordHash)
-                  << '\n';
+            report(m_log, "Options", settings::kPasswordHash, m_sPasswordHash);
         }
         ini.Section("Toolbar");
         for (const ButtonSwitch& row : kButtonSwitches) {
@@ -112,7 +103,7 @@ void frmBrowser::read_allowed_sites(cInifile& ini) {
     // none left, only the home page's site remains.
     std::vector<corvalen::controls::SitePattern> patterns;
     for (const std::string& key : keys) {
-        const std::string text = value_of(ini, key.c_str(), "");
+        const std::string text = settings::value_of(ini, key, "");
         if (auto pattern = corvalen::controls::SitePattern::parse(text)) {
             patterns.push_back(std::move(*pattern));
         } else {
@@ -130,28 +121,18 @@ void frmBrowser::MozillaBrowser1_Refused() {
 void frmBrowser::read_session_settings(cInifile& ini) {
     using corvalen::shell::whole_seconds;
     ini.Section("Session");
+    // "0" or empty, like a refused value, leaves IdleReset off.
     const settings::Key& reset_key = settings::kIdleReset;
-    const std::string reset_text = value_of(ini, reset_key);
-    const std::optional<int> reset = whole_seconds(reset_text, reset_key.least, reset_key.most);
-    if (!settings::accepts(reset_key, reset_text)) {
-        report(m_log, "Session", reset_key, reset_text);
-    }
+    const std::optional<int> reset = whole_seconds(
+        checked_value_of(ini, m_log, "Session", reset_key), reset_key.least, reset_key.most);
     const settings::Key& warning_key = settings::kIdleWarning;
-    const std::string warning_text = value_of(ini, warning_key);
-    std::optional<int> warning = whole_seconds(warning_text, warning_key.least, warning_key.most);
-    if (!warning) {
-        report(m_log, "Session", warning_key, warning_text);
-        warning = 10;
-    }
-    if (reset) {
+    const std::optional<int> warning = whole_seconds(
+        checked_value_of(ini, m_log, "Session", warning_key), warning_key.least, warning_key.most);
+    if (reset && warning) {
         m_idle = corvalen::shell::IdleTimer(std::chrono::seconds(*reset),
                                             std::chrono::seconds(*warning));
     }
-    const std::string clear_text = value_of(ini, settings::kClearOnHome);
-    m_clear_on_home = clear_text == "1";
-    if (!settings::accepts(settings::kClearOnHome, clear_text)) {
-        report(m_log, "Session", settings::kClearOnHome, clear_text);
-    }
+    m_clear_on_home = checked_value_of(ini, m_log, "Session", settings::kClearOnHome) == "1";
 }
 
 void frmBrowser::read_texts(cInifile& ini) {

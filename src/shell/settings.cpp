@@ -68,12 +68,6 @@ std::size_t distance(const std::string& a, const std::string& b) {
     return d[a.size()][b.size()];
 }
 
-std::string value_of(cInifile& ini, const std::string& name, const char* fallback) {
-    ini.Key(name);
-    ini.Default(fallback);
-    return ini.Value();
-}
-
 std::vector<std::string> key_names(std::span<const Key> keys) {
     std::vector<std::string> names;
     for (const Key& key : keys) {
@@ -115,6 +109,12 @@ void check_section(cInifile& ini, const std::string& written, const Section& sec
 }
 
 } // namespace
+
+std::string value_of(cInifile& ini, const std::string& name, const char* fallback) {
+    ini.Key(name);
+    ini.Default(fallback);
+    return ini.Value();
+}
 
 bool accepts(const Key& key, const std::string& value) {
     switch (key.kind) {

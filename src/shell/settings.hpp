@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+class cInifile;
+
 namespace corvalen::shell::settings {
 
 // What a key's value may be.
@@ -120,6 +122,10 @@ inline constexpr std::array kSections{
     Section{"AllowedSites", {}, &kAllowedSite},
     Section{"Touch", kTouch},
 };
+
+// The value of key `name` in the accessor's current section; `fallback` when
+// the key is missing.
+std::string value_of(cInifile& ini, const std::string& name, const char* fallback);
 
 // Whether `key` takes `value` as it is. Text, addresses and passwords take
 // anything here; check() has its own words on an empty one.
