@@ -116,21 +116,48 @@ def heavy_page():
             + "<table><tbody id='rows'></tbody></table></body></html>")
 
 
+# What the pages of the long run do besides showing text, in turn: nothing
+# more; images (of a set of 80, so the caches fill); a script that allocates
+# and draws; a script that leaks: it keeps detached elements and arrays for
+# as long as the page lives, and adds to the session's storage, which lives
+# on with the session.
+WALK_KINDS = ["text", "images", "allocates", "leaks"]
+WALK_SCRIPTS = {
+    "text": "",
+    "images": "",
+    "allocates": (
+        "var canvas = document.createElement('canvas'); canvas.width = canvas.height = 512;"
+        "var g = canvas.getContext('2d');"
+        "for (var i = 0; i < 200; i++) { g.fillStyle = 'hsl(' + (i * 7 % 360) + ',60%,50%)';"
+        " g.fillRect(i % 17 * 30, i % 13 * 40, 60, 60); }"
+        "var blocks = []; for (var b = 0; b < 20; b++) blocks.push(new Float64Array(65536));"
+        "document.addEventListener('DOMContentLoaded', function () {"
+        " document.body.appendChild(canvas); });"),
+    "leaks": (
+        "window.kept = []; for (var k = 0; k < 50; k++) {"
+        " var div = document.createElement('div'); div.innerHTML = '<p>' + 'x'.repeat(2000)"
+        " + '</p>'; window.kept.push(div, new Array(10000).fill(k)); }"
+        "try { sessionStorage.setItem('page' + (N % 400), 'y'.repeat(8000)); } catch (e) {}"),
+}
+
+
 def walk_page(n, last, pause_ms):
-    """Page N of the long run: its own text, an image from a rotating set and
-    a little script; its load handler reports and goes on to page N+1."""
+    """Page N of the long run: its own text, and images or a script by its
+    kind; its load handler reports and goes on to page N+1."""
+    kind = WALK_KINDS[n % len(WALK_KINDS)]
     go_on = "" if n >= last else (
         f"setTimeout(function () {{ location.href = '/walk/{n + 1}.html' + location.search; }},"
         f" {pause_ms});")
     words = " ".join(f"word{n}-{k}" for k in range(300))
-    return (f"<!doctype html><html><head><meta charset='utf-8'><title>page {n}</title>"
+    images = "".join(f"<img src='/img{(n + i) % 4}.png?v={(n + i) % 80}' width='128'>"
+                     for i in range(6 if kind == "images" else 1))
+    return (f"<!doctype html><html><head><meta charset='utf-8'><title>page {n} ({kind})</title>"
             f"<style>.p{n} {{ color: #{n * 37 % 4096:03x}; }}</style>"
-            f"<script>var data{n} = new Array(2000).fill({n}).map(function (v, i) {{"
-            f" return v * i; }});"
-            f"addEventListener('load', function () {{"
+            f"<script>var N = {n};" + WALK_SCRIPTS[kind]
+            + f"addEventListener('load', function () {{"
             f" fetch('/done' + location.search + '&page={n}').then(function () {{ {go_on} }}); }});"
-            f"</script></head><body><h1 class='p{n}'>Page {n}</h1>"
-            f"<img src='/img{n % 4}.png?v={n % 20}' width='256'><p>{words}</p></body></html>")
+            f"</script></head><body><h1 class='p{n}'>Page {n}</h1>{images}<p>{words}</p>"
+            "</body></html>")
 
 
 class PageServer(kiosk.PageServer):
@@ -288,19 +315,23 @@ class BenchDisplay(kiosk.Display):
 # -------------------------------------------------------------- the browsers
 
 class Browser:
-    def __init__(self, name, base, extra_env=None, extra_args=None):
+    def __init__(self, name, base, extra_env=None, extra_args=None, program=None, settings=None):
         self.name, self.base = name, base
         self.extra_env = extra_env or {}
         self.extra_args = extra_args or []
+        self.program = program  # another build of Corvalen or the floor, to compare with
+        self.settings = settings or []  # lines added to Corvalen's corvalen.ini
+
+    def path(self, args, name):
+        return self.program or os.path.join(args.build, "bin", name)
 
     def available(self, args):
         """None when it can run here, else why not."""
         if self.base == "corvalen":
-            return None if os.access(os.path.join(args.build, "bin", "corvalen"), os.X_OK) \
-                else "not built"
+            return None if os.access(self.path(args, "corvalen"), os.X_OK) else "not built"
         if self.base == "floor":
-            return None if os.access(os.path.join(args.build, "bin", "corvalen-bench-floor"),
-                                     os.X_OK) else "not built"
+            return None if os.access(self.path(args, "corvalen-bench-floor"), os.X_OK) \
+                else "not built"
         if self.base == "chromium":
             return None if shutil.which("chromium") else "not installed (Debian package chromium)"
         if self.base == "firefox":
@@ -320,12 +351,13 @@ class Browser:
         if self.base == "corvalen":
             app = os.path.join(work, "app")
             os.mkdir(app)
-            shutil.copy(os.path.join(args.build, "bin", "corvalen"), app)
+            shutil.copy(self.path(args, "corvalen"), os.path.join(app, "corvalen"))
             with open(os.path.join(app, "corvalen.ini"), "w") as f:
                 f.write(f"[Options]\nHomepage={url}\n")
+                f.write("".join(line + "\n" for line in self.settings))
             return [os.path.join(app, "corvalen")]
         if self.base == "floor":
-            return [os.path.join(args.build, "bin", "corvalen-bench-floor"), url]
+            return [self.path(args, "corvalen-bench-floor"), url]
         if self.base == "chromium":
             command = ["chromium", "--kiosk", "--no-first-run", "--disable-background-networking",
                        "--disable-component-update", "--disable-sync", "--no-default-browser-check",
@@ -376,18 +408,24 @@ FIREFOX_PREFS = "".join(f'user_pref("{k}", {v});\n' for k, v in [
 
 
 def parse_variant(text):
-    """NAME=BASE[,KEY=VALUE...][,--arg...]: a browser run with extra
-    environment or arguments, to measure one setting."""
+    """NAME=BASE[:PROGRAM][,KEY=VALUE...][,--arg...][,[Section]Key=Value...]: a
+    browser run with extra environment or arguments, or for Corvalen settings,
+    to measure one setting; PROGRAM is another build of Corvalen or the floor,
+    to measure a change against the one before."""
     name, _, rest = text.partition("=")
     items = rest.split(",")
-    env, extra = {}, []
+    base, _, program = items[0].partition(":")
+    env, extra, settings = {}, [], []
     for item in items[1:]:
         if item.startswith("-"):
             extra.append(item)
+        elif item.startswith("["):
+            section, _, line = item[1:].partition("]")
+            settings += [f"[{section}]", line]
         else:
             key, _, value = item.partition("=")
             env[key] = value
-    return Browser(name, items[0], env, extra)
+    return Browser(name, base, env, extra, program or None, settings)
 
 
 # ---------------------------------------------------------------- one run
@@ -542,6 +580,47 @@ def draw_chart(path, pages, names, results):
     subprocess.run(command + [path], check=True)
 
 
+def draw_walk_chart(path, walks):
+    """PSS (solid) and USS (thin) of each browser's tree over the long run,
+    drawn with ImageMagick."""
+    width, height, left, right, top, bottom = 900, 420, 60, 40, 40, 70
+    colours = ["#3465a4", "#f57900", "#73d216", "#75507b"]
+    last = max(page for figures in walks.values() for page, _, _ in figures)
+    most = max(pss for figures in walks.values() for _, pss, _ in figures) / 1024 * 1.1
+    plot_w, plot_h = width - left - right, height - top - bottom
+
+    def point(page, kb):
+        return (f"{left + plot_w * page / last:.0f},"
+                f"{height - bottom - plot_h * kb / 1024 / most:.0f}")
+
+    draw = [f"fill none stroke #888 line {left},{height - bottom} {width - right},{height - bottom}",
+            f"fill none stroke #888 line {left},{top} {left},{height - bottom}",
+            "stroke none fill black text 60,24 'Memory of the process tree over the walk [MB]; "
+            "solid PSS, thin USS'"]
+    for mb in range(0, int(most) + 1, 50):
+        y = height - bottom - plot_h * mb / most
+        draw.append(f"stroke none fill black text 20,{y + 4:.0f} '{mb}'")
+        draw.append(f"fill none stroke #ddd line {left + 1},{y:.0f} {width - right},{y:.0f}")
+    step = 500 if last > 1000 else 50
+    for page in range(0, last + 1, step):
+        x = left + plot_w * page / last
+        draw.append(f"stroke none fill black text {x - 10:.0f},{height - bottom + 16} '{page}'")
+    for i, (name, figures) in enumerate(walks.items()):
+        colour = colours[i % len(colours)]
+        for key, stroke in ((1, 3), (2, 1)):
+            line = " ".join(point(page, figure[key]) for figure in figures
+                            for page in [figure[0]])
+            draw.append(f"fill none stroke {colour} stroke-width {stroke} polyline {line}")
+        draw.append(f"stroke none fill {colour} rectangle {left + i * 180},{height - 30} "
+                    f"{left + 12 + i * 180},{height - 18}")
+        draw.append(f"stroke none fill black text {left + 18 + i * 180},{height - 19} '{name}'")
+    command = ["convert", "-size", f"{width}x{height}", "xc:white", "-font", "DejaVu-Sans",
+               "-pointsize", "13"]
+    for item in draw:
+        command += ["-draw", item]
+    subprocess.run(command + [path], check=True)
+
+
 # ------------------------------------------------------------------ main
 
 def main():
@@ -554,9 +633,11 @@ def main():
     parser.add_argument("--pages", default="trivial,heavy", help="trivial and/or heavy")
     parser.add_argument("--variant", action="append", default=[], metavar="NAME=BASE,...",
                         help="also run BASE as NAME with extra KEY=VALUE environment or "
-                             "--arguments, e.g. floor-cairo=floor,GSK_RENDERER=cairo")
+                             "--arguments, e.g. floor-cairo=floor,GSK_RENDERER=cairo; "
+                             "BASE:PROGRAM runs another build, e.g. before=corvalen:/tmp/corvalen")
     parser.add_argument("--walk", type=int, nargs="?", const=300, metavar="PAGES",
-                        help="long run instead: walk through PAGES pages (300), PSS every 50")
+                        help="long run instead: walk through PAGES pages (300), PSS every 50 "
+                             "(every 100 from 1,000 pages on)")
     parser.add_argument("--build", default=os.path.join(ROOT, "build"))
     parser.add_argument("--chart", help="bar chart PNG (default: BUILD/bench/startup.png)")
     parser.add_argument("--settle", type=float, default=2.0,
@@ -589,20 +670,26 @@ def main():
     signal.signal(signal.SIGTERM, lambda *a: sys.exit(1))
 
     if args.walk:
-        pages, every = args.walk, 50
+        pages = args.walk
+        every = 100 if pages >= 1000 else 50
         marks = list(range(every, pages + 1, every))
         pauses = {m: int(args.settle * 1000) + 500 for m in marks}
+        walks = {}
         with PageServer(walk_pages=pages, walk_pauses=pauses) as server:
-            print(f"PSS / USS in MB after every {every} pages, {args.settle:g} s after the load")
-            print("| browser | " + " | ".join(str(m) for m in marks) + " | last vs first |")
-            print("|---" * (len(marks) + 2) + "|")
             for index, browser in enumerate(runnable):
-                figures = run_once(args, server, browser, "/walk/1.html", f"walk{index}",
-                                   walk_marks=marks)
-                first = figures[0][1]
-                row = " | ".join(f"{pss / 1024:.1f} / {uss / 1024:.1f}" for _, pss, uss in figures)
-                growth = 100.0 * (figures[-1][1] - first) / first
-                print(f"| {browser.name} | {row} | {growth:+.1f} % |")
+                walks[browser.name] = run_once(args, server, browser, "/walk/1.html",
+                                               f"walk{index}", walk_marks=marks)
+        print(f"\nPSS / USS in MB after every {every} pages, {args.settle:g} s after the load")
+        print("| browser | " + " | ".join(str(m) for m in marks) + " | last vs first (PSS / USS) |")
+        print("|---" * (len(marks) + 2) + "|")
+        for name, figures in walks.items():
+            row = " | ".join(f"{pss / 1024:.1f} / {uss / 1024:.1f}" for _, pss, uss in figures)
+            growth = [100.0 * (figures[-1][k] - figures[0][k]) / figures[0][k] for k in (1, 2)]
+            print(f"| {name} | {row} | {growth[0]:+.1f} % / {growth[1]:+.1f} % |")
+        chart = args.chart or os.path.join(args.build, "bench", "walk.png")
+        os.makedirs(os.path.dirname(chart), exist_ok=True)
+        draw_walk_chart(chart, walks)
+        print(f"chart: {chart}")
         return 0
 
     pages = [p for p in args.pages.split(",") if p]

@@ -3,6 +3,7 @@
 // command-line arguments; everything is configured in corvalen.ini beside it.
 
 #include <cstdlib>
+#include <gtk/gtk.h>
 #include <gtkmm/application.h>
 #include <memory>
 
@@ -41,13 +42,20 @@ int main() {
     setenv("GSETTINGS_BACKEND", "memory", 1);
     auto app =
         Gtk::Application::create("org.corvalen.Corvalen", Gio::Application::Flags::NON_UNIQUE);
+    // The web view comes first, before the application registers and before
+    // any window: making it starts the network process, and the web process
+    // follows as soon as the home page is asked for, so that their start
+    // (each loads the engine's libraries anew) overlaps with building the
+    // windows here (bench/RESULTS.md).
+    gtk_init();
+    BrowserControl browser(drawing);
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<Runtime> runtime;
     std::unique_ptr<frmBrowser> form;
     std::unique_ptr<InputWatch> input_watch;
     app->signal_activate().connect([&] {
         report_handler_errors();
-        window = std::make_unique<MainWindow>(FormDesign::kTitle, FormDesign::kButtons, drawing);
+        window = std::make_unique<MainWindow>(FormDesign::kTitle, FormDesign::kButtons, browser);
         runtime = std::make_unique<Runtime>(*window);
         auto create_password_dialog = [&] {
             return std::make_unique<frmPassword>(
@@ -62,10 +70,11 @@ int main() {
             [&](const std::string& key) { form->Toolbar1_ButtonClick(key); });
         run_handler([&] { form->Form_Load(); });
         window->use_touch(form->touch_settings());
-        if (form->idle_reset_enabled()) {
+        if (form->watches_input()) {
             input_watch = std::make_unique<InputWatch>(
                 [&](InputWatch::Clock::time_point now) { return form->Visitor_Input(now); },
-                [&](InputWatch::Clock::time_point now) { return form->Idle_Tick(now); });
+                [&](InputWatch::Clock::time_point now) { return form->Idle_Tick(now); },
+                form->next_tick(InputWatch::Clock::now()));
         }
         app->add_window(*window);
         window->show_full_screen();

@@ -6,7 +6,9 @@
 // and tests use fakes. Sizes are in twips (15 to the logical pixel).
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "site_list.hpp"
@@ -66,6 +68,12 @@ public:
     virtual void HomePage(const std::string& url) = 0;
     // The message shown in place of a page that cannot be reached.
     virtual void UnreachableText(const std::string& text) = 0;
+    // The private memory of the web processes in kB; none when there is no
+    // web process.
+    virtual std::optional<std::uint64_t> WebProcessMemory() = 0;
+    // Ends the web process and shows the same page in a fresh one, with the
+    // back and forward history and the session as they were.
+    virtual void RenewWebProcess() = 0;
 };
 
 // The main window's notices to visitors.

@@ -9,9 +9,11 @@
 #include <memory>
 #include <string_view>
 #include <type_traits>
+#include <unistd.h>
 #include <utility>
 #include <webkit/webkit.h>
 
+#include "controls/memory.hpp"
 #include "errors.hpp"
 
 namespace corvalen::platform {
@@ -42,6 +44,40 @@ p { max-width: 24em; }
     page += "</p></body></html>";
     g_free(escaped);
     return page;
+}
+
+// The memory limit the engine works to in every web and network process:
+// from a third of it on, it drops caches it can rebuild, from half of it on,
+// everything it can. A quarter of the machine's memory, within bounds that
+// leave a large page room and keep a kiosk that runs for weeks from growing
+// to fill the machine (the engine's own limit is all of it).
+WebKitMemoryPressureSettings* memory_pressure_settings() {
+    constexpr std::uint64_t kLeast = 384;
+    constexpr std::uint64_t kMost = 1024;
+    const auto pages = sysconf(_SC_PHYS_PAGES);
+    const auto page_size = sysconf(_SC_PAGE_SIZE);
+    const std::uint64_t machine =
+        pages > 0 && page_size > 0
+            ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size) >> 20
+            : 0;
+    WebKitMemoryPressureSettings* settings = webkit_memory_pressure_settings_new();
+    webkit_memory_pressure_settings_set_memory_limit(
+        settings, static_cast<guint>(std::clamp(machine / 4, kLeast, kMost)));
+    return settings;
+}
+
+// The web context all views share: the engine's default one, but for the
+// memory limit, which can only be given as a context is made.
+WebKitWebContext* web_context() {
+    static WebKitWebContext* context = [] {
+        WebKitMemoryPressureSettings* settings = memory_pressure_settings();
+        webkit_network_session_set_memory_pressure_settings(settings);
+        auto* made = WEBKIT_WEB_CONTEXT(
+            g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "memory-pressure-settings", settings, nullptr));
+        webkit_memory_pressure_settings_free(settings);
+        return made;
+    }();
+    return context;
 }
 
 std::string view_uri(WebKitWebView* view) {
@@ -349,9 +385,12 @@ BrowserControl::BrowserControl(controls::Drawing drawing)
 }
 
 WebKitWebView* BrowserControl::create_view() const {
+    // The context first: it gives the network process its limit, which
+    // applies to sessions made after it.
+    WebKitWebContext* context = web_context();
     WebKitNetworkSession* session = webkit_network_session_new_ephemeral();
-    auto* view =
-        WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session, nullptr));
+    auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
+                                              "network-session", session, nullptr));
     g_object_unref(session);
     g_object_ref_sink(view);
 
@@ -527,6 +566,17 @@ void BrowserControl::Refresh() {
 
 void BrowserControl::HomePage(const std::string& url) {
     m_navigator.home_page(url);
+}
+
+std::optional<std::uint64_t> BrowserControl::WebProcessMemory() {
+    return controls::web_process_memory("/proc", getpid());
+}
+
+void BrowserControl::RenewWebProcess() {
+    // As a command the page cannot answer: the process ends and the page is
+    // loaded again, from the same place in the history.
+    dismiss_authentication();
+    apply(m_navigator.command({Kind::Reload, {}}, Clock::now(), false));
 }
 
 void BrowserControl::UnreachableText(const std::string& text) {

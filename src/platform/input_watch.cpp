@@ -46,10 +46,13 @@ guint surface_event_signal() {
     return g_signal_lookup("event", GDK_TYPE_SURFACE);
 }
 
-InputWatch::InputWatch(Callback on_input, Callback on_timer)
+InputWatch::InputWatch(Callback on_input, Callback on_timer,
+                       std::optional<Clock::duration> first_tick)
     : m_on_input(std::move(on_input)), m_on_timer(std::move(on_timer)),
       m_signal(surface_event_signal()),
-      m_hook(g_signal_add_emission_hook(m_signal, 0, on_surface_event, this, nullptr)) {}
+      m_hook(g_signal_add_emission_hook(m_signal, 0, on_surface_event, this, nullptr)) {
+    schedule(first_tick);
+}
 
 InputWatch::~InputWatch() {
     g_signal_remove_emission_hook(m_signal, m_hook);

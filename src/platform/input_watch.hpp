@@ -16,13 +16,15 @@ guint surface_event_signal();
 // Watches every window of the program for a visitor's input (a key, a click,
 // a touch, a scroll or a move of the pointer; not what pages do by
 // themselves), and runs a timer when the logic asks for one. Each callback
-// returns how long until the timer is due, or none.
+// returns how long until the timer is due, or none; `first_tick` is when it
+// is first due, before any input.
 class InputWatch {
 public:
     using Clock = std::chrono::steady_clock;
     using Callback = std::function<std::optional<Clock::duration>(Clock::time_point)>;
 
-    InputWatch(Callback on_input, Callback on_timer);
+    InputWatch(Callback on_input, Callback on_timer,
+               std::optional<Clock::duration> first_tick = std::nullopt);
     ~InputWatch();
     InputWatch(const InputWatch&) = delete;
     InputWatch& operator=(const InputWatch&) = delete;

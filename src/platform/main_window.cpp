@@ -20,9 +20,9 @@ constexpr const char* kIconName = "corvalen";
 
 MainWindow::MainWindow(const std::string& title,
                        std::span<const controls::ToolbarButtonDesign> buttons,
-                       controls::Drawing drawing)
+                       BrowserControl& browser)
     : m_normal_pictures("normal", kPictureCount), m_hot_pictures("hot", kPictureCount),
-      m_toolbar(m_normal_pictures, m_hot_pictures), m_browser(drawing),
+      m_toolbar(m_normal_pictures, m_hot_pictures), m_browser(browser),
       m_client_area(m_toolbar, m_browser), m_content(Gtk::Orientation::VERTICAL),
       m_notice(m_overlay) {
     for (const controls::ToolbarButtonDesign& button : buttons) {

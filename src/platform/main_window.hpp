@@ -27,7 +27,7 @@ namespace corvalen::platform {
 class MainWindow : public Gtk::Window {
 public:
     MainWindow(const std::string& title, std::span<const controls::ToolbarButtonDesign> buttons,
-               controls::Drawing drawing);
+               BrowserControl& browser);
 
     Toolbar& toolbar() { return m_toolbar; }
     BrowserControl& browser() { return m_browser; }
@@ -64,7 +64,7 @@ private:
     ImageList m_normal_pictures;
     ImageList m_hot_pictures;
     Toolbar m_toolbar;
-    BrowserControl m_browser;
+    BrowserControl& m_browser;
     ClientArea m_client_area;
     Gtk::Box m_content;
     Gtk::Overlay m_overlay;

@@ -9,6 +9,7 @@
 namespace {
 
 namespace settings = corvalen::shell::settings;
+using corvalen::shell::whole_number;
 
 struct ButtonSwitch {
     const char* key_name;
@@ -86,6 +87,7 @@ void frmBrowser::Form_Load() {
         read_texts(ini);
         read_allowed_sites(ini);
         read_touch_settings(ini);
+        read_memory_settings(ini);
     }
     MozillaBrowser1.HomePage(m_sHomePage);
     MozillaBrowser1.Navigate(m_sHomePage);
@@ -119,14 +121,13 @@ void frmBrowser::MozillaBrowser1_Refused() {
 }
 
 void frmBrowser::read_session_settings(cInifile& ini) {
-    using corvalen::shell::whole_seconds;
     ini.Section("Session");
     // "0" or empty, like a refused value, leaves IdleReset off.
     const settings::Key& reset_key = settings::kIdleReset;
-    const std::optional<int> reset = whole_seconds(
+    const std::optional<int> reset = whole_number(
         checked_value_of(ini, m_log, "Session", reset_key), reset_key.least, reset_key.most);
     const settings::Key& warning_key = settings::kIdleWarning;
-    const std::optional<int> warning = whole_seconds(
+    const std::optional<int> warning = whole_number(
         checked_value_of(ini, m_log, "Session", warning_key), warning_key.least, warning_key.most);
     if (reset && warning) {
         m_idle = corvalen::shell::IdleTimer(std::chrono::seconds(*reset),
@@ -155,11 +156,30 @@ void frmBrowser::read_touch_settings(cInifile& ini) {
     m_touch.page_zoom = checked_value_of(ini, m_log, "Touch", settings::kPageZoom) != "0";
 }
 
+void frmBrowser::read_memory_settings(cInifile& ini) {
+    ini.Section("Memory");
+    const settings::Key& key = settings::kWebProcessLimit;
+    if (const auto megabytes =
+            whole_number(checked_value_of(ini, m_log, "Memory", key), key.least, key.most)) {
+        m_memory = corvalen::controls::MemoryWatch(static_cast<std::uint64_t>(*megabytes) * 1024);
+    }
+}
+
+std::optional<frmBrowser::Clock::duration> frmBrowser::next_tick(Clock::time_point now) const {
+    const auto idle = m_idle.next_tick(now);
+    const auto memory = m_memory.next_tick(now);
+    if (idle && memory) {
+        return std::min(*idle, *memory);
+    }
+    return idle ? idle : memory;
+}
+
 std::optional<frmBrowser::Clock::duration> frmBrowser::Visitor_Input(Clock::time_point now) {
     if (m_idle.input(now)) {
         m_notice.Hide();
     }
-    return m_idle.next_tick(now);
+    m_memory.input(now);
+    return next_tick(now);
 }
 
 std::optional<frmBrowser::Clock::duration> frmBrowser::Idle_Tick(Clock::time_point now) {
@@ -174,7 +194,10 @@ std::optional<frmBrowser::Clock::duration> frmBrowser::Idle_Tick(Clock::time_poi
         EndVisitorSession(now);
         break;
     }
-    return m_idle.next_tick(now);
+    if (m_memory.due(now) && m_memory.check(now, MozillaBrowser1.WebProcessMemory())) {
+        MozillaBrowser1.RenewWebProcess();
+    }
+    return next_tick(now);
 }
 
 void frmBrowser::EndVisitorSession(Clock::time_point now) {

@@ -14,6 +14,7 @@
 
 #include "controls/controls.hpp"
 #include "controls/keyboard.hpp"
+#include "controls/memory.hpp"
 #include "shell/idle_timer.hpp"
 
 class cInifile;
@@ -57,12 +58,19 @@ public:
     // input (and, if so configured, with the home button): everything the
     // visitor left is wiped, open dialogs close without ending the program,
     // and the home page loads afresh.
+    //
+    // A web process that stays above [Memory] WebProcessLimit is replaced,
+    // with the same page, while nobody uses the terminal.
     using Clock = corvalen::shell::IdleTimer::Clock;
-    [[nodiscard]] bool idle_reset_enabled() const { return m_idle.enabled(); }
+    [[nodiscard]] bool watches_input() const { return m_idle.enabled() || m_memory.enabled(); }
     // Input anywhere in the program's windows; returns when Idle_Tick is due.
     std::optional<Clock::duration> Visitor_Input(Clock::time_point now);
-    // Shows, counts down or ends as due; returns when it is due again.
+    // Shows, counts down, ends or replaces as due; returns when it is due
+    // again.
     std::optional<Clock::duration> Idle_Tick(Clock::time_point now);
+    // When Idle_Tick is due, before any input: at once to watch the memory,
+    // never for the idle reset alone.
+    [[nodiscard]] std::optional<Clock::duration> next_tick(Clock::time_point now) const;
     void EndVisitorSession(Clock::time_point now);
 
     // [Touch], as read by Form_Load: how the windows suit a touch screen.
@@ -83,8 +91,9 @@ private:
     // [AllowedSites]: one pattern per key; an unreadable one is reported and
     // left out.
     void read_allowed_sites(cInifile& ini);
-    // [Touch], reported as [Session] is.
+    // [Touch] and [Memory], reported as [Session] is.
     void read_touch_settings(cInifile& ini);
+    void read_memory_settings(cInifile& ini);
 
     corvalen::controls::IToolbar& Toolbar1;
     corvalen::controls::IBrowserControl& MozillaBrowser1;
@@ -100,6 +109,7 @@ private:
     std::string m_sPassword;
     std::string m_sPasswordHash; // [Options] PasswordHash; when set, Password is not used
     corvalen::shell::IdleTimer m_idle;
+    corvalen::controls::MemoryWatch m_memory;
     bool m_clear_on_home = false;
     std::string m_still_there;
     std::string m_continue;

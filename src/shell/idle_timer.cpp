@@ -59,7 +59,7 @@ std::optional<IdleTimer::Clock::duration> IdleTimer::next_tick(Clock::time_point
     return step == Clock::duration::zero() ? std::chrono::seconds(1) : step;
 }
 
-std::optional<int> whole_seconds(std::string_view text, int low, int high) {
+std::optional<int> whole_number(std::string_view text, int low, int high) {
     int value = 0;
     if (text.empty() ||
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {

@@ -54,8 +54,8 @@ private:
     bool m_notice = false;
 };
 
-// A whole number of seconds from `low` to `high`, written as decimal digits
-// alone; none for anything else.
-std::optional<int> whole_seconds(std::string_view text, int low, int high);
+// A whole number from `low` to `high` (seconds, megabytes), written as
+// decimal digits alone; none for anything else.
+std::optional<int> whole_number(std::string_view text, int low, int high);
 
 } // namespace corvalen::shell

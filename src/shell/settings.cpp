@@ -128,9 +128,10 @@ bool accepts(const Key& key, const std::string& value) {
     case Kind::Flag:
         return value.empty() || value == "0" || value == "1";
     case Kind::Seconds:
-        return whole_seconds(value, key.least, key.most).has_value();
+        return whole_number(value, key.least, key.most).has_value();
     case Kind::IdleSeconds:
-        return value.empty() || value == "0" || whole_seconds(value, key.least, key.most);
+    case Kind::Megabytes:
+        return value.empty() || value == "0" || whole_number(value, key.least, key.most);
     case Kind::SitePattern:
         return controls::SitePattern::parse(value).has_value();
     case Kind::Choice:

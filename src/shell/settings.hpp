@@ -26,6 +26,7 @@ enum class Kind {
     Flag,         // "1" on; "0" or empty off
     Seconds,      // a whole number from `least` to `most`
     IdleSeconds,  // as Seconds; "0" or empty too, for never
+    Megabytes,    // a whole number from `least` to `most`; "0" or empty too, for none
     SitePattern,  // [scheme://]host[:port][/path]
     Choice,       // one of `choices`
     Layout,       // the name of an on-screen keyboard's layout
@@ -104,6 +105,15 @@ inline constexpr Key kHideCursor{
 inline constexpr Key kPageZoom{"PageZoom", "1", Kind::Flag, "0 or 1", "pages can be zoomed"};
 inline constexpr std::array kTouch{kKeyboard, kKeyboardLayout, kHideCursor, kPageZoom};
 
+inline constexpr Key kWebProcessLimit{"WebProcessLimit",
+                                      "0",
+                                      Kind::Megabytes,
+                                      "a whole number of megabytes from 100 to 65536",
+                                      "the web process is never replaced",
+                                      100,
+                                      65536};
+inline constexpr std::array kMemory{kWebProcessLimit};
+
 // [AllowedSites]: key names are free; each value is one pattern.
 inline constexpr Key kAllowedSite{"", "", Kind::SitePattern, "a site pattern", "ignored"};
 
@@ -121,6 +131,7 @@ inline constexpr std::array kSections{
     Section{"Texts", kTexts},
     Section{"AllowedSites", {}, &kAllowedSite},
     Section{"Touch", kTouch},
+    Section{"Memory", kMemory},
 };
 
 // The value of key `name` in the accessor's current section; `fallback` when

@@ -300,13 +300,11 @@ class HostileTest(unittest.TestCase):
         with Site() as site:
             self.start(site)
             self.visit(site, "/keys.html")
-            processes = subprocess.run(["pgrep", "-f", "WebKitWebProcess"], capture_output=True,
-                                       text=True).stdout.split()
-            mine = [p for p in processes if self.kiosk.home.encode() in environment(p)]
+            mine = self.kiosk.web_processes()
             self.assertTrue(mine, "the program's web process")
             for pid in mine:
                 try:
-                    os.kill(int(pid), signal.SIGKILL)
+                    os.kill(pid, signal.SIGKILL)
                 except ProcessLookupError:
                     pass  # a sandbox wrapper's child, gone with the wrapper
             started = time.monotonic()
@@ -355,14 +353,6 @@ class HostileTest(unittest.TestCase):
             site.listen()
             self.assertTrue(self.shows(HOME_COLOUR, 45), "the page appears by itself")
             self.assertEqual(self.kiosk.exit_with(PASSWORD), 0)
-
-
-def environment(pid):
-    try:
-        with open(f"/proc/{pid}/environ", "rb") as f:
-            return f.read()
-    except OSError:
-        return b""
 
 
 if __name__ == "__main__":

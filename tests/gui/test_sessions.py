@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
 """Visitor sessions on the real program: after a pause the next visitor finds
 the home page and nothing of the last one; input during the notice keeps the
-session; without the section nothing ever resets."""
+session; without the section nothing ever resets; a web process grown too
+large is replaced while nobody is there."""
 
 import time
 import unittest
@@ -27,19 +28,27 @@ addEventListener('keydown', () => fetch('/key'));
 fetch('/visited');
 </script></body></html>"""
 CLEAN = "/state?c=&l=0&s=0&h=1"
+# A page that reports what the session holds and keeps 200 MB for as long as
+# it lives.
+LARGE = b"""<!doctype html><html><body style="margin: 0; background: #339933"><script>
+fetch('/large?s=' + sessionStorage.length + '&h=' + history.length);
+sessionStorage.setItem('visitor', '1');
+window.kept = new Float64Array(25e6).fill(1);
+</script></body></html>"""
 
 
 class SessionTest(unittest.TestCase):
-    def start(self, session):
+    def start(self, session, home="/home.html", ready=CLEAN):
         self.display = Display().__enter__()
         self.addCleanup(self.display.__exit__, None, None, None)
         self.server = PageServer({"/home.html": ("text/html", HOME),
-                                  "/visit.html": ("text/html", VISIT)}).__enter__()
+                                  "/visit.html": ("text/html", VISIT),
+                                  "/large.html": ("text/html", LARGE)}).__enter__()
         self.addCleanup(self.server.__exit__, None, None, None)
-        self.kiosk = Kiosk(self.display, f"[Options]\nHomepage={self.server.url('/home.html')}\n"
+        self.kiosk = Kiosk(self.display, f"[Options]\nHomepage={self.server.url(home)}\n"
                            f"Password=x\n{session}").__enter__()
         self.addCleanup(self.kiosk.__exit__, None, None, None)
-        self.assertTrue(wait_until(lambda: self.server.count(CLEAN) == 1, 60), self.kiosk.output())
+        self.assertTrue(wait_until(lambda: self.server.count(ready) == 1, 60), self.kiosk.output())
         self.assertTrue(self.kiosk.toolbar_shown())
 
     def colour(self, name):
@@ -105,6 +114,20 @@ class SessionTest(unittest.TestCase):
         self.assertTrue(colour_close(self.colour("kept"), VISIT_COLOUR))
         self.assertEqual(self.server.count(CLEAN), 1)
         self.assertEqual(self.server.count("/home.html"), 1)
+
+    def test_a_web_process_that_stays_too_large_is_replaced_while_nobody_is_there(self):
+        # Nobody touches the terminal: the checks half a minute and a minute
+        # after the start find the page's 200 MB and more.
+        self.start("[Memory]\nWebProcessLimit=150\n", "/large.html", "/large?s=0&h=1")
+        first = self.kiosk.web_processes()
+        self.assertTrue(first)
+        self.assertTrue(self.server.wait_for("/large?s=1&h=1", 90),
+                        "the same page again, with the session kept: " + self.kiosk.output())
+        self.assertTrue(self.shows(VISIT_COLOUR, "renewed"))
+        renewed = self.kiosk.web_processes()
+        self.assertTrue(renewed)
+        self.assertFalse(set(first) & set(renewed), "in a fresh web process")
+        self.assertEqual(self.kiosk.exit_with("x"), 0)
 
 
 if __name__ == "__main__":

@@ -3,10 +3,12 @@
 
 // Test doubles of the controls: they record what the window's logic asks.
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -66,11 +68,14 @@ public:
 
     void HomePage(const std::string& url) override { home_page = url; }
     void UnreachableText(const std::string& text) override { unreachable_text = text; }
+    std::optional<std::uint64_t> WebProcessMemory() override { return memory_kb; }
+    void RenewWebProcess() override { calls.emplace_back("RenewWebProcess"); }
 
     std::vector<std::string> calls;
     controls::SiteList sites;
     std::string home_page;
     std::string unreachable_text;
+    std::optional<std::uint64_t> memory_kb;
     float width = -1;
     float height = -1;
 };

@@ -207,13 +207,15 @@ TEST_F(FormTest, SessionSettingsAreTakenOrReportedAndLeftAtTheirDefaults) {
         {"[Session]\nIdleReset=30\nIdleWarning=\n", 20, "IdleWarning", home},
         {"[Session]\nClearOnHome=1\n", -1, nullptr, {"ClearSession", "Navigate about:blank"}},
         {"[Session]\nClearOnHome=yes\n", -1, "ClearOnHome", home},
+        {"[Memory]\nWebProcessLimit=300\n", 0, nullptr, home},
+        {"[Memory]\nWebProcessLimit=50\n", -1, "WebProcessLimit=\"50\"", home},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.settings);
         FakeShell fresh{dir.path()};
         settings(c.settings);
         fresh.form.Form_Load();
-        EXPECT_EQ(fresh.form.idle_reset_enabled(), c.first_tick >= 0);
+        EXPECT_EQ(fresh.form.watches_input(), c.first_tick >= 0);
         const std::string log = fresh.log.str();
         if (c.reported == nullptr) {
             EXPECT_EQ(log, "");
@@ -229,6 +231,20 @@ TEST_F(FormTest, SessionSettingsAreTakenOrReportedAndLeftAtTheirDefaults) {
                              : -1,
                   c.first_tick);
     }
+}
+
+TEST_F(FormTest, AWebProcessThatStaysTooLargeIsReplacedWhileNobodyIsThere) {
+    settings("[Memory]\nWebProcessLimit=300\n[Session]\nIdleReset=600\n");
+    FakeShell kiosk{dir.path()};
+    kiosk.form.Form_Load();
+    kiosk.browser.calls.clear();
+    kiosk.browser.memory_kb = 300 * 1024 + 1;
+    kiosk.form.Visitor_Input(at(1000));
+    EXPECT_EQ(kiosk.form.Idle_Tick(at(1000)), std::chrono::seconds(30));
+    EXPECT_EQ(kiosk.form.Idle_Tick(at(1030)), std::chrono::seconds(30));
+    EXPECT_EQ(kiosk.browser.calls, Keys{}); // the visitor was here 30 s ago
+    kiosk.form.Idle_Tick(at(1060));
+    EXPECT_EQ(kiosk.browser.calls, Keys{"RenewWebProcess"});
 }
 
 TEST_F(FormTest, TouchSettingsAreTakenOrReported) {

@@ -125,7 +125,7 @@ TEST(IdleTimer, WholeSecondsAreDigitsInRange) {
         {"99999999999999999999", {}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(shell::whole_seconds(c.text, 10, 86400), c.value) << c.text;
+        EXPECT_EQ(shell::whole_number(c.text, 10, 86400), c.value) << c.text;
     }
 }
 

@@ -123,6 +123,21 @@ class Kiosk:
         self.log.seek(0)
         return self.log.read().decode(errors="replace")
 
+    def web_processes(self):
+        """The pids of the program's web processes (found by its home in their
+        environment: the sandbox hides their parents)."""
+        found = subprocess.run(["pgrep", "-f", "WebKitWebProcess"], capture_output=True,
+                               text=True).stdout.split()
+        mine = []
+        for pid in found:
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as f:
+                    if self.home.encode() in f.read():
+                        mine.append(int(pid))
+            except OSError:
+                pass  # gone in the meantime
+        return mine
+
     def files(self):
         """Every file under the program's home (caches aside) and temporary
         directory: where a download or a saved page would land."""

@@ -1,0 +1,120 @@
+// SPDX-License-Identifier: MIT
+#include "memory.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace corvalen::controls {
+namespace {
+
+// The kernel cuts a process's name to 15 characters.
+constexpr std::string_view kWebProcessName = "WebKitWebProces";
+
+std::string read_text(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// The parent's pid from /proc/<pid>/stat, whose second field (the name, in
+// parentheses) may itself hold spaces and parentheses.
+std::optional<int> parent_of(const std::filesystem::path& process) {
+    const std::string stat = read_text(process / "stat");
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos || close + 4 >= stat.size()) {
+        return std::nullopt;
+    }
+    const char* first = stat.data() + close + 4; // past ") S "
+    int parent = 0;
+    const auto [end, error] = std::from_chars(first, stat.data() + stat.size(), parent);
+    return error == std::errc{} ? std::optional(parent) : std::nullopt;
+}
+
+// Private_Clean + Private_Dirty of smaps_rollup, in kB.
+std::uint64_t private_kb(const std::filesystem::path& process) {
+    std::istringstream lines(read_text(process / "smaps_rollup"));
+    std::uint64_t total = 0;
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.starts_with("Private_Clean:") || line.starts_with("Private_Dirty:")) {
+            const auto digits = line.find_first_of("0123456789");
+            std::uint64_t kb = 0;
+            if (digits != std::string::npos) {
+                std::from_chars(line.data() + digits, line.data() + line.size(), kb);
+            }
+            total += kb;
+        }
+    }
+    return total;
+}
+
+} // namespace
+
+std::optional<std::uint64_t> web_process_memory(const std::filesystem::path& proc, int pid) {
+    std::multimap<int, std::filesystem::path> children;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(proc, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        if (const auto parent = parent_of(entry.path())) {
+            children.emplace(*parent, entry.path());
+        }
+    }
+    std::optional<std::uint64_t> total;
+    std::vector<int> pending{pid};
+    while (!pending.empty()) {
+        const int parent = pending.back();
+        pending.pop_back();
+        const auto [first, last] = children.equal_range(parent);
+        for (auto child = first; child != last; ++child) {
+            std::string name = read_text(child->second / "comm");
+            if (!name.empty() && name.back() == '\n') {
+                name.pop_back();
+            }
+            if (name == kWebProcessName) {
+                total = total.value_or(0) + private_kb(child->second);
+            }
+            pending.push_back(std::stoi(child->second.filename().string()));
+        }
+    }
+    return total;
+}
+
+void MemoryWatch::input(Clock::time_point when) {
+    m_last_input = std::max(m_last_input.value_or(when), when);
+    m_renewed = false;
+}
+
+bool MemoryWatch::due(Clock::time_point now) const {
+    return enabled() && (!m_next_check || now >= *m_next_check);
+}
+
+bool MemoryWatch::check(Clock::time_point now, std::optional<std::uint64_t> used_kb) {
+    m_next_check = now + kCheckEvery;
+    m_over = used_kb && *used_kb > m_limit_kb ? m_over + 1 : 0;
+    if (m_over < 2 || m_renewed || (m_last_input && now - *m_last_input < kQuiet)) {
+        return false;
+    }
+    m_over = 0;
+    m_renewed = true;
+    return true;
+}
+
+std::optional<MemoryWatch::Clock::duration> MemoryWatch::next_tick(Clock::time_point now) const {
+    if (!enabled()) {
+        return std::nullopt;
+    }
+    return m_next_check ? std::max(Clock::duration::zero(), *m_next_check - now)
+                        : Clock::duration::zero();
+}
+
+} // namespace corvalen::controls
