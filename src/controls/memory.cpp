@@ -100,7 +100,14 @@ bool MemoryWatch::due(Clock::time_point now) const {
 
 bool MemoryWatch::check(Clock::time_point now, std::optional<std::uint64_t> used_kb) {
     m_next_check = now + kCheckEvery;
-    m_over = used_kb && *used_kb > m_limit_kb ? m_over + 1 : 0;
+    if (used_kb && *used_kb > m_limit_kb) {
+        ++m_over;
+    } else {
+        m_over = 0;
+        // A fresh process that grows again is replaced again; none at all
+        // says nothing of that.
+        m_renewed = m_renewed && !used_kb;
+    }
     if (m_over < 2 || m_renewed || (m_last_input && now - *m_last_input < kQuiet)) {
         return false;
     }

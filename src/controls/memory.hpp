@@ -16,9 +16,9 @@ std::optional<std::uint64_t> web_process_memory(const std::filesystem::path& pro
 // When a web process that has grown too large is replaced: only when it
 // stays above the limit at two checks in a row and the visitor has left the
 // terminal alone for a while, so that nobody sees the page load again; and
-// once until the next input, so that a page too large for the limit is not
-// loaded again and again. Plain logic on times given by the caller; the first
-// check is due at once.
+// not again until the next input or until a check finds it below the limit,
+// so that a page too large for the limit is not loaded again and again.
+// Plain logic on times given by the caller; the first check is due at once.
 class MemoryWatch {
 public:
     using Clock = std::chrono::steady_clock;

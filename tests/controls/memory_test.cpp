@@ -79,7 +79,7 @@ MemoryWatch::Clock::time_point at(int seconds) {
     return MemoryWatch::Clock::time_point(std::chrono::seconds(seconds));
 }
 
-TEST(MemoryWatch, ReplacesOnceWhenItStaysAboveTheLimitWhileNobodyIsThere) {
+TEST(MemoryWatch, ReplacesWhenItStaysAboveTheLimitWhileNobodyIsThere) {
     constexpr std::uint64_t kOver = 300'001;
     constexpr std::uint64_t kUnder = 200'000;
     const struct {
@@ -90,7 +90,7 @@ TEST(MemoryWatch, ReplacesOnceWhenItStaysAboveTheLimitWhileNobodyIsThere) {
     } timeline[] = {
         {0, 0, kOver, false},          // first check, at once: one check is not staying above
         {30, 0, kOver, true},          // twice in a row, nobody there
-        {60, 0, kOver, false},         // still above: once until the next input
+        {60, 0, kOver, false},         // still above: not again until input
         {-1, 70, {}, false},           // a visitor
         {90, 0, kOver, false},         //
         {120, 0, kOver, false},        // above twice, but the visitor was here 50 s ago
@@ -100,7 +100,13 @@ TEST(MemoryWatch, ReplacesOnceWhenItStaysAboveTheLimitWhileNobodyIsThere) {
         {270, 0, kUnder, false},       // came down by itself
         {300, 0, kOver, false},        // the count starts again
         {330, 0, std::nullopt, false}, // no web process
-        {360, 0, kOver, false},        {390, 0, kOver, true},
+        {360, 0, kOver, false},        //
+        {390, 0, kOver, true},         //
+        {420, 0, kUnder, false},       // the fresh process is below the limit,
+        {450, 0, kOver, false},        // grows again,
+        {480, 0, kOver, true},         // and is replaced again without input
+        {510, 0, kOver, false},        // a fresh process above at once is left
+        {540, 0, kOver, false},        //
     };
     MemoryWatch watch(300'000);
     EXPECT_EQ(watch.next_tick(at(0)), std::chrono::seconds(0));
