@@ -535,6 +535,15 @@ def summary(values):
     return statistics.median(values), min(values), max(values)
 
 
+def render(path, width, height, draw):
+    """Draws ImageMagick's -draw primitives on white into the PNG at path."""
+    command = ["convert", "-size", f"{width}x{height}", "xc:white", "-font", "DejaVu-Sans",
+               "-pointsize", "13"]
+    for item in draw:
+        command += ["-draw", item]
+    subprocess.run(command + [path], check=True)
+
+
 def draw_chart(path, pages, names, results):
     """Bars of median start-up and PSS per browser, one colour per page,
     drawn with ImageMagick."""
@@ -573,11 +582,7 @@ def draw_chart(path, pages, names, results):
         draw.append(f"fill {colours[j % 3]} rectangle {40 + j * 120},{height - 40} "
                     f"{52 + j * 120},{height - 28}")
         draw.append(f"fill black text {58 + j * 120},{height - 29} '{page} page'")
-    command = ["convert", "-size", f"{width}x{height}", "xc:white", "-font", "DejaVu-Sans",
-               "-pointsize", "13"]
-    for item in draw:
-        command += ["-draw", item]
-    subprocess.run(command + [path], check=True)
+    render(path, width, height, draw)
 
 
 def draw_walk_chart(path, walks):
@@ -608,17 +613,15 @@ def draw_walk_chart(path, walks):
     for i, (name, figures) in enumerate(walks.items()):
         colour = colours[i % len(colours)]
         for key, stroke in ((1, 3), (2, 1)):
-            line = " ".join(point(page, figure[key]) for figure in figures
-                            for page in [figure[0]])
-            draw.append(f"fill none stroke {colour} stroke-width {stroke} polyline {line}")
+            # Segment by segment: ImageMagick 6 strokes wide polylines with a
+            # stray chord.
+            points = [point(figure[0], figure[key]) for figure in figures]
+            draw += [f"fill none stroke {colour} stroke-width {stroke} line {a} {b}"
+                     for a, b in zip(points, points[1:])]
         draw.append(f"stroke none fill {colour} rectangle {left + i * 180},{height - 30} "
                     f"{left + 12 + i * 180},{height - 18}")
         draw.append(f"stroke none fill black text {left + 18 + i * 180},{height - 19} '{name}'")
-    command = ["convert", "-size", f"{width}x{height}", "xc:white", "-font", "DejaVu-Sans",
-               "-pointsize", "13"]
-    for item in draw:
-        command += ["-draw", item]
-    subprocess.run(command + [path], check=True)
+    render(path, width, height, draw)
 
 
 # ------------------------------------------------------------------ main

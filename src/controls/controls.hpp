@@ -72,8 +72,9 @@ public:
     // web process.
     virtual std::optional<std::uint64_t> WebProcessMemory() = 0;
     // Ends the web process and shows the same page in a fresh one, with the
-    // back and forward history and the session as they were.
-    virtual void RenewWebProcess() = 0;
+    // back and forward history and the session as they were. False, and
+    // nothing done, while a page is loading: that load is left to finish.
+    virtual bool RenewWebProcess() = 0;
 };
 
 // The main window's notices to visitors.

@@ -116,6 +116,12 @@ bool MemoryWatch::check(Clock::time_point now, std::optional<std::uint64_t> used
     return true;
 }
 
+void MemoryWatch::postpone(Clock::time_point now) {
+    m_over = 1;
+    m_renewed = false;
+    m_next_check = now + kRetry;
+}
+
 std::optional<MemoryWatch::Clock::duration> MemoryWatch::next_tick(Clock::time_point now) const {
     if (!enabled()) {
         return std::nullopt;

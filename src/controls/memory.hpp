@@ -24,6 +24,7 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::seconds kCheckEvery{30};
     static constexpr std::chrono::seconds kQuiet{60};
+    static constexpr std::chrono::seconds kRetry{1};
 
     // Off: nothing is ever replaced.
     MemoryWatch() = default;
@@ -37,6 +38,10 @@ public:
     // The web processes hold `used_kb` at `now` (none: no web process). True
     // when the web process is to be replaced now.
     bool check(Clock::time_point now, std::optional<std::uint64_t> used_kb);
+    // The replacement check() asked for could not be made at `now` (a page
+    // was loading): the next check comes within a second, and asks again if
+    // the process is still above the limit.
+    void postpone(Clock::time_point now);
     // How long until the next check; none when off.
     [[nodiscard]] std::optional<Clock::duration> next_tick(Clock::time_point now) const;
 

@@ -12,6 +12,12 @@ bool is_web_uri(const std::string& uri) {
     return uri.starts_with("http://") || uri.starts_with("https://");
 }
 
+// A load, or a reload of a page that is known.
+bool names_page(const Navigator::Command& command) {
+    return command.kind == Navigator::Command::Kind::Load ||
+           (command.kind == Navigator::Command::Kind::Reload && !command.url.empty());
+}
+
 } // namespace
 
 Navigator::Steps Navigator::command(Command command, Clock::time_point now, bool responsive) {
@@ -26,7 +32,7 @@ Navigator::Steps Navigator::command(Command command, Clock::time_point now, bool
     m_retry.reset();
     m_guard.command(now);
     m_pending = command;
-    if (command.kind == Command::Kind::Load) {
+    if (names_page(command)) {
         m_program_uri = command.url;
     }
     return {.end_web_process = !responsive, .run = std::move(command), .probe = false};
@@ -144,7 +150,7 @@ Navigator::Steps Navigator::repeat() {
     if (!m_pending) {
         return {};
     }
-    if (m_pending->kind == Command::Kind::Load) {
+    if (names_page(*m_pending)) {
         m_program_uri = m_pending->url;
     }
     return {.end_web_process = true, .run = m_pending, .probe = false};

@@ -25,7 +25,9 @@ public:
     struct Command {
         enum class Kind { Load, Back, Forward, Reload };
         Kind kind = Kind::Load;
-        std::string url; // for Load
+        // For Load; for Reload, the page reloaded: a reload in a fresh web
+        // process reaches the policy as a navigation of no particular kind.
+        std::string url;
         bool operator==(const Command&) const = default;
     };
 

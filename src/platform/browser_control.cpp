@@ -561,7 +561,7 @@ void BrowserControl::Stop() {
 }
 
 void BrowserControl::Refresh() {
-    command({Kind::Reload, {}});
+    command({Kind::Reload, view_uri(m_view)});
 }
 
 void BrowserControl::HomePage(const std::string& url) {
@@ -572,11 +572,16 @@ std::optional<std::uint64_t> BrowserControl::WebProcessMemory() {
     return controls::web_process_memory("/proc", getpid());
 }
 
-void BrowserControl::RenewWebProcess() {
+bool BrowserControl::RenewWebProcess() {
+    // A process ended in the middle of a load leaves no page to load again.
+    if (webkit_web_view_is_loading(m_view) != FALSE) {
+        return false;
+    }
     // As a command the page cannot answer: the process ends and the page is
     // loaded again, from the same place in the history.
     dismiss_authentication();
-    apply(m_navigator.command({Kind::Reload, {}}, Clock::now(), false));
+    apply(m_navigator.command({Kind::Reload, view_uri(m_view)}, Clock::now(), false));
+    return true;
 }
 
 void BrowserControl::UnreachableText(const std::string& text) {

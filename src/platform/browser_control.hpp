@@ -49,7 +49,7 @@ public:
     void HomePage(const std::string& url) override;
     void UnreachableText(const std::string& text) override;
     std::optional<std::uint64_t> WebProcessMemory() override;
-    void RenewWebProcess() override;
+    bool RenewWebProcess() override;
 
     [[nodiscard]] GtkWidget* widget() const;
     [[nodiscard]] int pixel_width() const { return m_width; }

@@ -194,8 +194,9 @@ std::optional<frmBrowser::Clock::duration> frmBrowser::Idle_Tick(Clock::time_poi
         EndVisitorSession(now);
         break;
     }
-    if (m_memory.due(now) && m_memory.check(now, MozillaBrowser1.WebProcessMemory())) {
-        MozillaBrowser1.RenewWebProcess();
+    if (m_memory.due(now) && m_memory.check(now, MozillaBrowser1.WebProcessMemory()) &&
+        !MozillaBrowser1.RenewWebProcess()) {
+        m_memory.postpone(now);
     }
     return next_tick(now);
 }

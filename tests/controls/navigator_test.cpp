@@ -174,6 +174,11 @@ TEST(Navigator, KnowsWhatTheProgramAskedFor) {
     EXPECT_FALSE(navigator.requested("http://a.example/y"));
     EXPECT_TRUE(navigator.unreachable("http://b.example/", {}));
     EXPECT_TRUE(navigator.requested("http://b.example/")) << "the message stands in for it";
+    // A page reloaded in a fresh web process is the program's doing too.
+    Navigator reloading;
+    EXPECT_EQ(reloading.command({Kind::Reload, "http://c.example/"}, {}, false).run->kind,
+              Kind::Reload);
+    EXPECT_TRUE(reloading.requested("http://c.example/"));
 }
 
 TEST(Navigator, NoHomePageNoRestart) {

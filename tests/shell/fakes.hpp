@@ -69,13 +69,17 @@ public:
     void HomePage(const std::string& url) override { home_page = url; }
     void UnreachableText(const std::string& text) override { unreachable_text = text; }
     std::optional<std::uint64_t> WebProcessMemory() override { return memory_kb; }
-    void RenewWebProcess() override { calls.emplace_back("RenewWebProcess"); }
+    bool RenewWebProcess() override {
+        calls.emplace_back("RenewWebProcess");
+        return !loading;
+    }
 
     std::vector<std::string> calls;
     controls::SiteList sites;
     std::string home_page;
     std::string unreachable_text;
     std::optional<std::uint64_t> memory_kb;
+    bool loading = false;
     float width = -1;
     float height = -1;
 };
