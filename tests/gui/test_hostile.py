@@ -79,6 +79,7 @@ addEventListener('keydown', e => fetch('/key/' + e.key));"""),
     "/hang-pagehide.html": html(HOSTILE_COLOUR, script="addEventListener('pagehide', () => { for (;;); });"),
     "/hang-beforeunload.html": html(HOSTILE_COLOUR,
                                     script="addEventListener('beforeunload', () => { for (;;); });"),
+    "/busy.html": html(HOSTILE_COLOUR, script="setTimeout(() => { for (;;); }, 300);"),
     "/hang-visibility.html": html(HOSTILE_COLOUR, script="""
 document.addEventListener('visibilitychange', () => { for (;;); });"""),
 }
@@ -265,6 +266,14 @@ class HostileTest(unittest.TestCase):
                     self.click_home()
                     self.assertTrue(self.shows(HOME_COLOUR, 5), "home leaves " + path)
                     self.assert_locked(files, HOME_COLOUR)
+
+            with self.subTest("refresh on a page that stopped answering"):
+                self.visit(site, "/busy.html")
+                time.sleep(SETTLE)
+                self.display.click(*button_centre("refresh"))
+                self.assertTrue(site.wait_for("/busy.html", 10, 2), "asked for again")
+                self.click_home()
+                self.assertTrue(self.shows(HOME_COLOUR, 5))
 
             with self.subTest("a navigation storm on another site"), \
                     PageServer({"/storm.html": STORM}, host="127.0.0.2") as other:
