@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -58,15 +59,21 @@ std::uint64_t private_kb(const std::filesystem::path& process) {
 } // namespace
 
 std::optional<std::uint64_t> web_process_memory(const std::filesystem::path& proc, int pid) {
-    std::multimap<int, std::filesystem::path> children;
+    struct Process {
+        int pid;
+        std::filesystem::path path;
+    };
+    std::multimap<int, Process> children; // by parent
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(proc, error)) {
         const std::string name = entry.path().filename().string();
-        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
+        int child = 0;
+        const auto [end, bad] = std::from_chars(name.data(), name.data() + name.size(), child);
+        if (bad != std::errc{} || end != name.data() + name.size()) {
+            continue; // not a process: self, sys, ...
         }
         if (const auto parent = parent_of(entry.path())) {
-            children.emplace(*parent, entry.path());
+            children.emplace(*parent, Process{child, entry.path()});
         }
     }
     std::optional<std::uint64_t> total;
@@ -76,14 +83,15 @@ std::optional<std::uint64_t> web_process_memory(const std::filesystem::path& pro
         pending.pop_back();
         const auto [first, last] = children.equal_range(parent);
         for (auto child = first; child != last; ++child) {
-            std::string name = read_text(child->second / "comm");
+            const Process& process = child->second;
+            std::string name = read_text(process.path / "comm");
             if (!name.empty() && name.back() == '\n') {
                 name.pop_back();
             }
             if (name == kWebProcessName) {
-                total = total.value_or(0) + private_kb(child->second);
+                total = total.value_or(0) + private_kb(process.path);
             }
-            pending.push_back(std::stoi(child->second.filename().string()));
+            pending.push_back(process.pid);
         }
     }
     return total;

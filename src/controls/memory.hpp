@@ -50,7 +50,7 @@ private:
     std::optional<Clock::time_point> m_next_check; // none: at once
     std::optional<Clock::time_point> m_last_input;
     int m_over = 0;         // checks in a row that found it above the limit
-    bool m_renewed = false; // replaced since the last input
+    bool m_renewed = false; // replaced, and neither touched nor below the limit since
 };
 
 } // namespace corvalen::controls
