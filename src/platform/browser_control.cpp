@@ -455,10 +455,11 @@ void BrowserControl::dismiss_authentication() {
     }
 }
 
-void BrowserControl::command(controls::Navigator::Command command) {
+void BrowserControl::command(controls::Navigator::Command command, bool fresh_process) {
     dismiss_authentication();
-    apply(m_navigator.command(std::move(command), Clock::now(),
-                              webkit_web_view_get_is_web_process_responsive(m_view) != FALSE));
+    const bool responsive =
+        !fresh_process && webkit_web_view_get_is_web_process_responsive(m_view) != FALSE;
+    apply(m_navigator.command(std::move(command), Clock::now(), responsive));
 }
 
 void BrowserControl::apply(const controls::Navigator::Steps& steps) {
@@ -577,10 +578,8 @@ bool BrowserControl::RenewWebProcess() {
     if (webkit_web_view_is_loading(m_view) != FALSE) {
         return false;
     }
-    // As a command the page cannot answer: the process ends and the page is
-    // loaded again, from the same place in the history.
-    dismiss_authentication();
-    apply(m_navigator.command({Kind::Reload, view_uri(m_view)}, Clock::now(), false));
+    // The page is loaded again, from the same place in the history.
+    command({Kind::Reload, view_uri(m_view)}, true);
     return true;
 }
 

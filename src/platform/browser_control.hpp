@@ -77,8 +77,9 @@ private:
     friend class Signals;
 
     [[nodiscard]] WebKitWebView* create_view() const;
-    // Gives a visitor's command to the navigator, and does what it says.
-    void command(controls::Navigator::Command command);
+    // Gives a visitor's command to the navigator, and does what it says; with
+    // `fresh_process`, in a new web process, as for a page that cannot answer.
+    void command(controls::Navigator::Command command, bool fresh_process = false);
     void apply(const controls::Navigator::Steps& steps);
     // Runs the navigator's next step when it is due.
     void schedule();
