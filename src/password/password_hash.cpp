@@ -3,13 +3,19 @@
 
 #include <crypt.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
 namespace corvalen::password {
 
+static_assert(kMaxPasswordBytes == CRYPT_MAX_PASSPHRASE_SIZE - 1);
+
 namespace {
+
+// bcrypt keys Blowfish with at most 72 bytes of the password.
+constexpr std::size_t kBcryptBytes = 72;
 
 // crypt_rn's working memory is large (over 32 KiB): on the heap, zeroed
 // before use as libxcrypt asks, and wiped again afterwards since it held the
@@ -57,6 +63,20 @@ bool method_accepted(const std::string& hash) {
 
 } // namespace
 
+std::size_t bytes_read(const std::string& hash) {
+    for (const char* bcrypt : {"$2a$", "$2b$", "$2y$"}) {
+        if (hash.starts_with(bcrypt)) {
+            return kBcryptBytes;
+        }
+    }
+    return kMaxPasswordBytes;
+}
+
+std::size_t max_new_password_bytes() {
+    const char* method = crypt_preferred_method();
+    return bytes_read(method != nullptr ? method : "");
+}
+
 bool hash_recognised(const std::string& hash) {
     if (!method_accepted(hash)) {
         return false;
@@ -70,7 +90,8 @@ bool hash_recognised(const std::string& hash) {
 bool matches_hash(const std::string& typed, const std::string& hash) {
     // A bare salt or a cut hash never equals a whole hash: no second hashing
     // to find them out.
-    if (!method_accepted(hash) || typed.find('\0') != std::string::npos) {
+    if (!method_accepted(hash) || typed.find('\0') != std::string::npos ||
+        typed.size() > bytes_read(hash)) {
         return false;
     }
     const auto computed = hash_with(typed, hash);
@@ -79,6 +100,10 @@ bool matches_hash(const std::string& typed, const std::string& hash) {
 
 std::optional<std::string> make_hash(const std::string& password) {
     if (password.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    if (password.size() > max_new_password_bytes()) {
+        errno = ERANGE;
         return std::nullopt;
     }
     const std::unique_ptr<char, decltype(&std::free)> setting(

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <string_view>
@@ -95,6 +96,16 @@ int write_all(int fd, std::string_view data) {
     return 0;
 }
 
+// flock, again when a signal interrupts the wait; 0 or an errno value.
+int lock_exclusively(int fd) {
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            return errno;
+        }
+    }
+    return 0;
+}
+
 void sync_directory(const std::string& directory) {
     const FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0) {
@@ -102,20 +113,80 @@ void sync_directory(const std::string& directory) {
     }
 }
 
+// A temporary file is named after the file it replaces, ".NAME" + this mark +
+// six random characters, so that it can be told from anything else beside it.
+constexpr std::string_view kTemporaryMark = ".corvalen-write-";
+constexpr std::size_t kRandomChars = 6;
+
+bool same_file(const struct stat& a, const struct stat& b) {
+    return a.st_ino == b.st_ino && a.st_dev == b.st_dev;
+}
+
+// Removes the entry `name` of directory dir_fd when it is a temporary file
+// that no writer holds: its writer holds its lock from making it until
+// renaming it, so one that can be locked belongs to a writer that was killed.
+void remove_if_dead(int dir_fd, const char* name) {
+    // Nothing but a regular file is opened (a device may act on being opened).
+    struct stat seen {};
+    if (::fstatat(dir_fd, name, &seen, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(seen.st_mode)) {
+        return;
+    }
+    const FileDescriptor file(
+        ::openat(dir_fd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
+    struct stat locked {};
+    if (file.get() < 0 || ::fstat(file.get(), &locked) != 0 || !same_file(locked, seen) ||
+        ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+        return;
+    }
+    // Only the file we locked, should the name have changed hands since.
+    struct stat now {};
+    if (::fstatat(dir_fd, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && same_file(now, locked)) {
+        ::unlinkat(dir_fd, name, 0);
+    }
+}
+
+// Removes the temporary files of target's writers that were killed before
+// renaming theirs. Called under the writers' lock on target, which every
+// writer holds while its temporary file exists.
+void remove_dead_temporaries(const std::string& directory, const std::string& file_name) {
+    struct Closer {
+        void operator()(DIR* dir) const { ::closedir(dir); }
+    };
+    const std::unique_ptr<DIR, Closer> dir(::opendir(directory.c_str()));
+    if (!dir) {
+        return;
+    }
+    const std::string prefix = "." + file_name + std::string(kTemporaryMark);
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name.size() == prefix.size() + kRandomChars && name.starts_with(prefix)) {
+            remove_if_dead(::dirfd(dir.get()), entry->d_name);
+        }
+    }
+}
+
 // Writes bytes to a temporary file beside target and renames it over target;
-// falls back to rewriting the open file fd in place.
+// falls back to rewriting the open file fd in place. Runs under the writers'
+// lock.
 int replace_contents(const std::string& target, int fd, const struct stat& st,
                      std::string_view bytes, std::string_view blank) {
     const std::size_t slash = target.rfind('/');
     const std::string directory = slash == 0 ? "/" : target.substr(0, slash);
-    std::string temporary = directory + "/." + target.substr(slash + 1) + ".XXXXXX";
+    const std::string file_name = target.substr(slash + 1);
+    remove_dead_temporaries(directory, file_name);
+    std::string temporary =
+        directory + "/." + file_name + std::string(kTemporaryMark) + std::string(kRandomChars, 'X');
     const FileDescriptor temp(::mkostemp(temporary.data(), O_CLOEXEC));
     if (temp.get() >= 0) {
+        // Held until the temporary file is renamed or removed: it is alive.
+        int error = lock_exclusively(temp.get());
         ::fchmod(temp.get(), st.st_mode & 07777);
         if (::fchown(temp.get(), st.st_uid, st.st_gid) != 0) {
             // Only root may give a file away; the owner is then the writer.
         }
-        int error = write_all(temp.get(), bytes);
+        if (error == 0) {
+            error = write_all(temp.get(), bytes);
+        }
         if (error == 0 && ::fsync(temp.get()) != 0) {
             error = errno;
         }
@@ -226,13 +297,7 @@ int update_settings_file(
             return errno;
         }
         const bool created = missing;
-        int error = 0;
-        while (::flock(file.get(), LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                error = errno;
-                break;
-            }
-        }
+        int error = lock_exclusively(file.get());
         // Another writer may have renamed a new file over the path while we
         // waited for the lock; then lock that one instead.
         const auto target = real_path(path);

@@ -41,7 +41,9 @@ struct EditResult {
 // file in the same directory, flushed and renamed over the file (through a
 // symbolic link, over its target), keeping the permission bits; where the
 // directory cannot take the temporary file, the file is rewritten in place,
-// after claiming the room it needs.
+// after claiming the room it needs. A replacement first removes the temporary
+// files that writers killed mid-write left beside the file; a live writer's is
+// never touched, since it keeps its temporary file locked.
 // Keep leaves the file untouched, not even its modification time, and does
 // not create a missing file. A replacement over kMaxFileSize is refused with
 // EFBIG, leaving the file as it was, unless it shrinks a file that is already

@@ -9,6 +9,7 @@
 #include "controls/site_list.hpp"
 #include "inifile/cinifile.hpp"
 #include "password/password_hash.hpp"
+#include "profile/text.hpp"
 #include "shell/idle_timer.hpp"
 
 namespace corvalen::shell::settings {
@@ -29,19 +30,38 @@ std::string folded(std::string_view name) {
     return result;
 }
 
-// Text from the file as it may be shown on a terminal or in the journal:
-// control characters (a hostile file's escape sequences) as \xNN.
+// Characters that a terminal takes as commands (C1 controls, CSI among
+// them) or that reorder the text around them (bidirectional formatting).
+bool is_hidden_control(char32_t c) {
+    return (c >= 0x80 && c <= 0x9f) || c == 0x061c || c == 0x200e || c == 0x200f ||
+           (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// Text from the file as it may be shown on a terminal or in the journal: C0
+// controls, DEL and bytes that are not UTF-8 as \xNN, C1 controls and
+// bidirectional formatting characters as \uNNNN, so that a hostile file's
+// escape sequences and reordering reach nobody's screen.
 std::string shown(std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string result;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
+    while (!text.empty()) {
+        const auto [code_point, length, valid] =
+            profile::decode_one(profile::Encoding::Utf8, text, 0);
+        if (!valid || code_point < 0x20 || code_point == 0x7f) {
+            const auto byte = static_cast<unsigned char>(text[0]);
             result += "\\x";
             result += kHex[byte >> 4];
             result += kHex[byte & 15];
+            text.remove_prefix(1);
+        } else if (is_hidden_control(code_point)) {
+            result += "\\u";
+            for (int shift = 12; shift >= 0; shift -= 4) {
+                result += kHex[(code_point >> shift) & 15];
+            }
+            text.remove_prefix(length);
         } else {
-            result += c;
+            result.append(text.substr(0, length));
+            text.remove_prefix(length);
         }
     }
     return result;
@@ -123,7 +143,10 @@ bool accepts(const Key& key, const std::string& value) {
     case Kind::Password:
         return true;
     case Kind::PasswordHash:
-        return value.empty() || password::hash_recognised(value);
+        // A bcrypt hash is used, but reported: its method reads only part
+        // of a long password (see refusal).
+        return value.empty() || (password::hash_recognised(value) &&
+                                 password::bytes_read(value) == password::kMaxPasswordBytes);
     case Kind::Switch:
     case Kind::Flag:
         return value.empty() || value == "0" || value == "1";
@@ -147,6 +170,13 @@ std::string refusal(std::string_view section, std::string_view key_name, const K
     std::string line = "[" + std::string(section) + "] " + shown(key_name);
     if (!key.secret) {
         line += "=\"" + shown(value) + "\"";
+    }
+    if (key.kind == Kind::PasswordHash && password::hash_recognised(value)) {
+        return line + " is a bcrypt hash, which reads only the first " +
+               std::to_string(password::bytes_read(value)) +
+               " bytes of a password: a longer one never opens the exit; corvalen-ini passwd "
+               "makes a hash that reads " +
+               std::to_string(password::kMaxPasswordBytes);
     }
     return line + " is not " + key.wanted + "; " + key.outcome;
 }

@@ -166,12 +166,13 @@ std::optional<std::string> read_hidden(const char* prompt) {
 
 // Why a new exit password cannot be used, or empty when it can.
 std::string password_refusal(const std::string& password) {
-    constexpr std::size_t kMaxPasswordBytes = 1024;
     if (password.empty()) {
         return "an empty password would let anyone out";
     }
-    if (password.size() > kMaxPasswordBytes) {
-        return "longer than 1024 bytes";
+    // Longer ones the hash would not take whole, or not at all.
+    if (const std::size_t most = corvalen::password::max_new_password_bytes();
+        password.size() > most) {
+        return "longer than " + std::to_string(most) + " bytes, the most a password hash reads";
     }
     if (!corvalen::profile::is_valid_utf8(password)) {
         return "not valid UTF-8; set the terminal to UTF-8";

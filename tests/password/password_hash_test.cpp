@@ -16,8 +16,17 @@ constexpr const char* kYescrypt =
     "$y$j9T$zuilzoutzuilzoutzuilz.$81DZFwB4Ck0z.2vzbZtwD7GWcWHmJv1YnS/Ks3Ua3Q3";
 constexpr const char* kSha512 = "$6$zuilzout$LhIHQ0JyZKfks61KycEVUnBx50AmLHPmQ/RbWZUjLVPFXfKtYoOgN"
                                 "Ilx0jTOG/vvdalxLS0SXq1r3LvGSc8iA.";
+// bcrypt hashes of 65 "A" and "Secret9" (72 bytes), and of 72 "A" and "Secret9".
+constexpr const char* kBcrypt72 = "$2b$04$zuilzoutzuilzoutzuilzurVRIfenc26hWhQiOfh1Qr12hD4jQ416";
+constexpr const char* kBcrypt79 = "$2y$04$zuilzoutzuilzoutzuilzukx8dCmipQyX1G3ZVMErkms9h8Cexlt.";
 
 TEST(PasswordHash, MatchesOnlyTheHashedTextOfARecognisedHash) {
+    // bcrypt reads 72 bytes: no longer text matches, or its first 72 bytes
+    // alone would decide.
+    const std::string bcrypt_72 = std::string(65, 'A') + "Secret9";
+    const std::string bcrypt_more = bcrypt_72 + "Wrong00";
+    const std::string bcrypt_79 = std::string(72, 'A') + "Secret9";
+    const std::string bcrypt_79_wrong = std::string(72, 'A') + "Wrong00";
     const struct {
         const char* typed;
         const char* hash;
@@ -30,6 +39,10 @@ TEST(PasswordHash, MatchesOnlyTheHashedTextOfARecognisedHash) {
         {"geheim wachtwoord", kYescrypt, true, false},
         {"Geheim wachtwoord ", kSha512, true, false},
         {"", kYescrypt, true, false},
+        {bcrypt_72.c_str(), kBcrypt72, true, true},
+        {bcrypt_more.c_str(), kBcrypt72, true, false},
+        {bcrypt_79.c_str(), kBcrypt79, true, false},
+        {bcrypt_79_wrong.c_str(), kBcrypt79, true, false},
         // Forms that no text can match: unknown, legacy (MD5, DES), a bare
         // salt, a cut hash, a locked account's marker, nothing at all.
         {"Geheim wachtwoord", "$9$zuilzout$abcdefgh", false, false},

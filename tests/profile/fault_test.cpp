@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -134,6 +135,39 @@ TEST_P(KilledWriter, LeavesTheOldFileOrTheNewOne) {
 
 const KillCase kKillCases[] = {{"replacing the file", false}, {"rewriting in place", true}};
 INSTANTIATE_TEST_SUITE_P(Faults, KilledWriter, ::testing::ValuesIn(kKillCases), CaseName());
+
+// A writer killed before renaming its temporary file leaves it behind. The
+// next write removes those of its own file, and nothing else: not the one a
+// live writer holds locked, not another file's, not a look-alike.
+TEST(Faults, AWriteRemovesTheTemporariesOfKilledWriters) {
+    TempDir dir;
+    const std::string path = dir.file("s.ini");
+    write_bytes(path, "[a]\nk=1\n");
+    const std::vector<std::string> dead = {".s.ini.corvalen-write-a1B2c3",
+                                           ".s.ini.corvalen-write-ZZZZZZ"};
+    const std::vector<std::string> kept = {
+        ".s.ini.corvalen-write-live00", ".s.ini.backup", ".t.ini.corvalen-write-a1B2c3",
+        ".s.ini.corvalen-write-a1B2c3d", "s.ini.corvalen-write-a1B2c3"};
+    for (const auto* names : {&dead, &kept}) {
+        for (const std::string& name : *names) {
+            write_bytes(dir.file(name), "[a]\nk=");
+        }
+    }
+    std::filesystem::create_directory(dir.file(".s.ini.corvalen-write-dir000"));
+    const int live = ::open(dir.file(kept[0]).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+
+    ASSERT_EQ(write_private_profile_string("a", "k", "2", path), 1);
+    ::close(live);
+    for (const std::string& name : dead) {
+        EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
+    }
+    for (const std::string& name : kept) {
+        EXPECT_TRUE(std::filesystem::exists(dir.file(name))) << name;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file(".s.ini.corvalen-write-dir000")));
+    EXPECT_EQ(read_bytes(path), "[a]\nk=2\n");
+}
 
 // A small file system of its own, filled up; needs the right to mount.
 class FullFileSystem : public ::testing::Test {

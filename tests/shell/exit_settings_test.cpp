@@ -13,6 +13,7 @@ namespace {
 
 constexpr const char* kSha512 = "$6$zuilzout$LhIHQ0JyZKfks61KycEVUnBx50AmLHPmQ/RbWZUjLVPFXfKtYoOgN"
                                 "Ilx0jTOG/vvdalxLS0SXq1r3LvGSc8iA.";
+constexpr const char* kBcrypt = "$2a$04$zuilzoutzuilzoutzuilzuSbZYmbDEwMDhPowwQlrEb0MKQcOPtWa";
 
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
@@ -35,6 +36,9 @@ TEST(ExitSettings, AHashStandsInForThePasswordAndNeverFallsBack) {
          "hash $6$zuilzout$", nullptr},
         {"[Options]\nPassword=Geheim\nPasswordHash=Geheim\n", "hash Geheim",
          "corvalen: [Options] PasswordHash is not a hash"},
+        {std::string("[Options]\nPassword=Geheim\nPasswordHash=") + kBcrypt + "\n", "hash $2a$04$",
+         "corvalen: [Options] PasswordHash is a bcrypt hash, which reads only the first 72 "
+         "bytes of a password"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.settings);
@@ -74,6 +78,35 @@ TEST(ExitSettings, StartUpReportsAreAmongTheCheckLines) {
                 << line;
         }
         EXPECT_EQ(lines_of(shell.log.str()).size(), checked.size());
+    }
+}
+
+// Text from a hostile file reaches a terminal with nothing that a terminal
+// obeys or that reorders the line: C0 controls, DEL and bytes that are not
+// UTF-8 as \xNN, C1 controls and bidirectional formatting as \uNNNN.
+TEST(ExitSettings, ReportsShowControlsEscaped) {
+    const struct {
+        const char* value;
+        const char* shown;
+    } cases[] = {
+        {"\x1b[2J\x7f", "\\x1b[2J\\x7f"},
+        {"\xc2\x9b"
+         "2J\xc2\x80\xc2\x9f\xc2\xa0",
+         "\\u009b2J\\u0080\\u009f\xc2\xa0"},
+        {"a\xe2\x80\xae"
+         "b\xe2\x81\xa6\xe2\x81\xa9\xd8\x9c\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\xaa",
+         "a\\u202eb\\u2066\\u2069\\u061c\\u200e\\u200f\\u202a"},
+        {"\x9b"
+         "2J\xe2\x80",
+         "\\x9b2J\\xe2\\x80"},
+        {"\xc0\xaf\xed\xa0\x80", "\\xc0\\xaf\\xed\\xa0\\x80"},
+        {"\xc3\xa9\xe2\x82\xac\xf0\x9f\x99\x82", "\xc3\xa9\xe2\x82\xac\xf0\x9f\x99\x82"},
+    };
+    for (const auto& c : cases) {
+        const std::string line = shell::settings::refusal("Session", "IdleWarning",
+                                                          shell::settings::kIdleWarning, c.value);
+        EXPECT_EQ(line.substr(0, line.find("\" is not")),
+                  std::string("[Session] IdleWarning=\"") + c.shown);
     }
 }
 

@@ -6,6 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <set>
+
 #include "password/password_hash.hpp"
 #include "support/temp_dir.hpp"
 
@@ -179,6 +182,16 @@ TEST_F(ToolTest, CheckReportsEachKindOfProblemInOneLine) {
          "delete Options Password"},
         {"[Options]\nPassword=x\nHomepage=\n",
          "[Options] Homepage is empty: no page is shown at start-up or by the home button"},
+        {"[Options]\nPasswordHash=$2b$04$zuilzoutzuilzoutzuilzurVRIfenc26hWhQiOfh1Qr12hD4jQ416\n",
+         "[Options] PasswordHash is a bcrypt hash, which reads only the first 72 bytes of a "
+         "password: a longer one never opens the exit; corvalen-ini passwd makes a hash that "
+         "reads 511"},
+        // Terminal commands and reordering in names and values, in UTF-8 and
+        // Windows-1252 files, are shown escaped.
+        {"[Options]\nPassword=x\nCol\u202eruo=red\n", "Col\\u202eruo: unknown key in [Options]"},
+        {"[Options]\nPassword=x\n[Session]\nIdleWarning=\x9d\xe9\n",
+         "[Session] IdleWarning=\"\\u009d\u00e9\" is not a whole number from 0 to 86400; the "
+         "notice stands for the default 10 seconds"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.settings);
@@ -224,9 +237,10 @@ TEST_F(ToolTest, PasswdStoresAHashInPlaceOfThePassword) {
                                     hash);
     EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
 
-    // Refused entries change nothing.
+    // Refused entries change nothing; libxcrypt hashes at most 511 bytes.
     const std::string before = read_bytes(path);
-    for (const char* typed : {"\n", "", "tab\there\n", "gr\xfc\xdf\n"}) {
+    for (const std::string& typed :
+         {"\n"s, ""s, "tab\there\n"s, "gr\xfc\xdf\n"s, std::string(512, 'l') + "\n"}) {
         SCOPED_TRACE(typed);
         write_bytes(dir.file("typed"), typed);
         const ToolRun refused = ini_with_input({"passwd", "--stdin"}, dir.file("typed"));
@@ -234,8 +248,54 @@ TEST_F(ToolTest, PasswdStoresAHashInPlaceOfThePassword) {
         EXPECT_NE(refused.err.find("nothing changed"), std::string::npos) << refused.err;
         EXPECT_EQ(read_bytes(path), before);
     }
+    write_bytes(dir.file("typed"), std::string(511, 'l') + "\n");
+    EXPECT_EQ(ini_with_input({"passwd", "--stdin"}, dir.file("typed")).status, 0);
     // Without a terminal to ask at, only --stdin reads a password.
     EXPECT_EQ(ini_with_input({"passwd"}, dir.file("typed")).status, 2);
+}
+
+// Writes killed mid-way leave their temporary files beside the settings; the
+// next write that completes removes them.
+TEST_F(ToolTest, AWriteRemovesWhatKilledWritesLeft) {
+    // Large, so that a write spends a while on its temporary file.
+    write_bytes(path, "[Options]\nPassword=x\n[Notes]\nn=" + std::string(12 << 20, 'n') + "\n");
+    const auto temporaries = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            if (const std::string name = entry.path().filename();
+                name.starts_with(".settings.ini.")) {
+                names.insert(name);
+            }
+        }
+        return names;
+    };
+    for (int round = 0; round < 5; ++round) {
+        const std::set<std::string> before = temporaries();
+        const std::string value = std::to_string(round);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::dup2(::open("/dev/null", O_WRONLY), 2);
+            ::execl(CORVALEN_INI_TOOL, CORVALEN_INI_TOOL, "--file", path.c_str(), "set", "Options",
+                    "Round", value.c_str(), nullptr);
+            ::_exit(127);
+        }
+        // Killed as soon as a temporary file of its own is there.
+        int status = 0;
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            const std::set<std::string> now = temporaries();
+            if (std::any_of(now.begin(), now.end(),
+                            [&](const auto& n) { return !before.contains(n); })) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+                break;
+            }
+        }
+    }
+    ASSERT_FALSE(temporaries().empty()) << "no write was killed mid-way";
+    EXPECT_EQ(ini({"set", "Options", "Homepage", "http://127.0.0.1/"}).status, 0);
+    EXPECT_EQ(temporaries(), std::set<std::string>());
+    EXPECT_EQ(ini({"get", "Options", "Password"}).out, "x\n");
 }
 
 } // namespace
