@@ -48,6 +48,7 @@ void CommandGuard::command(Clock::time_point now) {
     m_pending = true;
     m_stopped = false;
     m_probing = false;
+    m_contested = false;
     m_due = now + kPatience;
 }
 
@@ -75,12 +76,13 @@ CommandGuard::Step CommandGuard::tick(Clock::time_point now) {
     if (!m_pending || now < m_due) {
         return Step::None;
     }
-    if (!m_probing) {
+    if (!m_probing && !m_contested) {
         m_probing = true;
         m_due = now + kProbeWait;
         return Step::Probe;
     }
     m_probing = false;
+    m_contested = false;
     m_due = now + kPatience;
     return Step::Restart;
 }
@@ -94,6 +96,7 @@ std::optional<CommandGuard::Clock::duration> CommandGuard::next_tick(Clock::time
 
 bool CommandGuard::allows(bool ours, bool gesture) {
     if (m_pending) {
+        m_contested = m_contested || !ours;
         return ours;
     }
     if (gesture) {

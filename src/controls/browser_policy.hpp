@@ -44,7 +44,9 @@ private:
 // A command is pending until a load commits. Meanwhile only the command's own
 // navigations go ahead. If none has committed after kPatience, the page is
 // probed; a page that does not answer within kProbeWait is hung, and its web
-// process is ended and the command given again. A page that answers while
+// process is ended and the command given again. So is, without a probe, a
+// page that tried navigations of its own meanwhile: each of them can cancel
+// the command's load in its web process, whether or not it is refused. A page that answers while
 // nothing loads has let the command go (refused, say): nothing is pending
 // then. After Stop the page's own navigations that no visitor asked for are
 // refused, until the next command or the visitor's next click on the page,
@@ -81,6 +83,7 @@ private:
     bool m_pending = false;
     bool m_stopped = false;
     bool m_probing = false;
+    bool m_contested = false; // the page navigated by itself while a command waited
     Clock::time_point m_due;
 };
 

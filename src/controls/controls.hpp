@@ -75,6 +75,9 @@ public:
     // back and forward history and the session as they were. False, and
     // nothing done, while a page is loading: that load is left to finish.
     virtual bool RenewWebProcess() = 0;
+    // Stops whatever loads, ends the web process and loads `url` in a fresh
+    // one, with the session as it was.
+    virtual void ReplaceWebProcess(const std::string& url) = 0;
 };
 
 // The main window's notices to visitors.

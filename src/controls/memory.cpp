@@ -100,6 +100,7 @@ std::optional<std::uint64_t> web_process_memory(const std::filesystem::path& pro
 void MemoryWatch::input(Clock::time_point when) {
     m_last_input = std::max(m_last_input.value_or(when), when);
     m_renewed = false;
+    m_waiting_since.reset();
 }
 
 bool MemoryWatch::due(Clock::time_point now) const {
@@ -108,10 +109,14 @@ bool MemoryWatch::due(Clock::time_point now) const {
 
 bool MemoryWatch::check(Clock::time_point now, std::optional<std::uint64_t> used_kb) {
     m_next_check = now + kCheckEvery;
+    if (m_renewed) {
+        m_waiting_since.reset(); // the last replacement was made
+    }
     if (used_kb && *used_kb > m_limit_kb) {
         ++m_over;
     } else {
         m_over = 0;
+        m_waiting_since.reset();
         // A fresh process that grows again is replaced again; none at all
         // says nothing of that.
         m_renewed = m_renewed && !used_kb;
@@ -128,6 +133,11 @@ void MemoryWatch::postpone(Clock::time_point now) {
     m_over = 1;
     m_renewed = false;
     m_next_check = now + kRetry;
+    m_waiting_since = m_waiting_since.value_or(now);
+}
+
+bool MemoryWatch::overdue(Clock::time_point now) const {
+    return m_waiting_since && now - *m_waiting_since >= kLongestLoad;
 }
 
 std::optional<MemoryWatch::Clock::duration> MemoryWatch::next_tick(Clock::time_point now) const {

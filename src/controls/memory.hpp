@@ -18,6 +18,8 @@ std::optional<std::uint64_t> web_process_memory(const std::filesystem::path& pro
 // terminal alone for a while, so that nobody sees the page load again; and
 // not again until the next input or until a check finds it below the limit,
 // so that a page too large for the limit is not loaded again and again.
+// A replacement waits for a load to end, but not for one that goes on for
+// kLongestLoad: a page that never finishes loading must not keep the limit off.
 // Plain logic on times given by the caller; the first check is due at once.
 class MemoryWatch {
 public:
@@ -25,6 +27,7 @@ public:
     static constexpr std::chrono::seconds kCheckEvery{30};
     static constexpr std::chrono::seconds kQuiet{60};
     static constexpr std::chrono::seconds kRetry{1};
+    static constexpr std::chrono::seconds kLongestLoad{30};
 
     // Off: nothing is ever replaced.
     MemoryWatch() = default;
@@ -42,6 +45,10 @@ public:
     // was loading): the next check comes within a second, and asks again if
     // the process is still above the limit.
     void postpone(Clock::time_point now);
+    // Whether the replacement check() asked for has waited kLongestLoad for
+    // a load to end: the load is then to be stopped, and the page it would
+    // bring back given up.
+    [[nodiscard]] bool overdue(Clock::time_point now) const;
     // How long until the next check; none when off.
     [[nodiscard]] std::optional<Clock::duration> next_tick(Clock::time_point now) const;
 
@@ -51,6 +58,7 @@ private:
     std::optional<Clock::time_point> m_last_input;
     int m_over = 0;         // checks in a row that found it above the limit
     bool m_renewed = false; // replaced, and neither touched nor below the limit since
+    std::optional<Clock::time_point> m_waiting_since; // the replacement waits for a load
 };
 
 } // namespace corvalen::controls

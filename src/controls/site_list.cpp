@@ -79,9 +79,92 @@ std::optional<std::string> canonical_host(const std::string& host) {
     return result;
 }
 
+int hex_value(char c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
+
+// A segment that a server takes for "." or "..": also with path parameters
+// after a ";", which some servers drop before resolving the path.
+bool is_dot_segment(std::string_view segment) {
+    segment = segment.substr(0, segment.find(';'));
+    return segment == "." || segment == "..";
+}
+
+// A percent-encoded path as a server resolves it: the unreserved characters
+// decoded, the other escapes in upper case, dot segments removed. None when
+// a server could still resolve it elsewhere than it reads: an escape for "/"
+// or "\", a "\" itself, or a dot segment that removal leaves behind.
+std::optional<std::string> resolved_path(std::string_view path) {
+    std::string decoded;
+    decoded.reserve(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const int high = path[i] == '%' && i + 2 < path.size() ? hex_value(path[i + 1]) : -1;
+        const int low = high >= 0 ? hex_value(path[i + 2]) : -1;
+        if (low < 0) {
+            decoded += path[i];
+            continue;
+        }
+        const char c = static_cast<char>(high * 16 + low);
+        if (g_ascii_isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            decoded += c;
+        } else if (c == '/' || c == '\\') {
+            return std::nullopt;
+        } else {
+            decoded += '%';
+            decoded += g_ascii_toupper(path[i + 1]);
+            decoded += g_ascii_toupper(path[i + 2]);
+        }
+        i += 2;
+    }
+    if (decoded.find('\\') != std::string::npos) {
+        return std::nullopt;
+    }
+    // Removes "." and ".." segments (RFC 3986, 5.2.4) over whole segments.
+    std::vector<std::string_view> segments;
+    const std::string_view text(decoded);
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find('/', start), text.size());
+        const std::string_view segment = text.substr(start, end - start);
+        const bool last = end == text.size();
+        if (segment == "..") {
+            if (segments.size() > 1) {
+                segments.pop_back();
+            }
+            if (last) {
+                segments.emplace_back();
+            }
+        } else if (segment == ".") {
+            if (last) {
+                segments.emplace_back();
+            }
+        } else if (is_dot_segment(segment)) {
+            return std::nullopt;
+        } else {
+            segments.push_back(segment);
+        }
+        start = end + 1;
+    }
+    std::string resolved;
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        resolved += i == 0 ? "" : "/";
+        resolved += segments[i];
+    }
+    return resolved;
+}
+
+// Whether `path` (percent-encoded) lies at or below `prefix` (resolved), on
+// whole segments, whichever way a server resolves it.
 bool is_within(std::string_view path, std::string_view prefix) {
-    return prefix.empty() || path == prefix ||
-           (path.starts_with(prefix) && path[prefix.size()] == '/');
+    if (prefix.empty()) {
+        return true;
+    }
+    const auto resolved = resolved_path(path);
+    return resolved &&
+           (*resolved == prefix || (resolved->starts_with(prefix) &&
+                                    (prefix.ends_with('/') || (*resolved)[prefix.size()] == '/')));
 }
 
 } // namespace
@@ -111,7 +194,11 @@ std::optional<SitePattern> SitePattern::parse(std::string_view text) {
     pattern.m_scheme = has_scheme ? address->scheme : "";
     pattern.m_host = *host;
     pattern.m_port = address->port;
-    pattern.m_path = address->path;
+    const auto path = resolved_path(address->path);
+    if (!path) {
+        return std::nullopt;
+    }
+    pattern.m_path = *path;
     while (!pattern.m_path.empty() && pattern.m_path.back() == '/') {
         pattern.m_path.pop_back();
     }
@@ -174,12 +261,13 @@ bool same_address(std::string_view a, std::string_view b) {
            path(*first) == path(*second) && first->query == second->query;
 }
 
-SiteList::SiteList(std::string home_page, std::vector<SitePattern> patterns)
-    : m_enabled(true), m_home_page(std::move(home_page)),
+SiteList::SiteList(std::string home_page, std::vector<SitePattern> patterns, Scope scope)
+    : m_enabled(true), m_scope(scope), m_home_page(std::move(home_page)),
       m_home_site(SitePattern::site_of(m_home_page)), m_patterns(std::move(patterns)) {
     const auto home = parse_address(m_home_page);
     if (home && home->scheme == "file" && (home->host.empty() || home->host == "localhost")) {
-        m_home_directory = home->path.substr(0, home->path.rfind('/') + 1);
+        m_home_directory =
+            resolved_path(home->path.substr(0, home->path.rfind('/') + 1)).value_or("");
     }
 }
 
@@ -196,7 +284,7 @@ bool SiteList::allows(std::string_view uri, bool main_frame) const {
     }
     if (address->scheme == "file") {
         return !m_home_directory.empty() && !address->has_host &&
-               address->path.starts_with(m_home_directory);
+               is_within(address->path, m_home_directory);
     }
     if (!is_web(address->scheme)) {
         return false;
@@ -204,6 +292,130 @@ bool SiteList::allows(std::string_view uri, bool main_frame) const {
     return (m_home_site && m_home_site->matches(uri)) ||
            std::any_of(m_patterns.begin(), m_patterns.end(),
                        [uri](const SitePattern& pattern) { return pattern.matches(uri); });
+}
+
+namespace {
+
+// A text that a regular expression matches as it stands.
+std::string regex_literal(std::string_view text) {
+    std::string literal;
+    for (const char c : text) {
+        if (std::string_view("\\^$.*+?()[]{}|").find(c) != std::string_view::npos) {
+            literal += '\\';
+        }
+        literal += c;
+    }
+    return literal;
+}
+
+// Where the addresses that a pattern takes in begin, as the engine writes
+// them (without a default port), for pages and for web sockets.
+std::vector<std::string> address_starts(const std::string& scheme, const std::string& host,
+                                        bool subdomains, int port) {
+    std::vector<std::string> schemes;
+    for (const char* web : {"http", "https"}) {
+        if (scheme.empty() || scheme == web) {
+            schemes.emplace_back(web);
+            schemes.emplace_back(std::string_view(web) == "http" ? "ws" : "wss");
+        }
+    }
+    const std::string name =
+        regex_literal(host.find(':') != std::string::npos ? "[" + host + "]" : host);
+    std::vector<std::string> starts;
+    for (const std::string& each : schemes) {
+        const int standard = each == "http" || each == "ws" ? 80 : 443;
+        const std::string port_part =
+            port == -1 || port == standard ? "" : ":" + std::to_string(port);
+        starts.push_back("^" + each + "://" + name + port_part);
+        if (subdomains) {
+            starts.push_back("^" + each + "://[-.a-z0-9]*\\." + name + port_part);
+        }
+    }
+    return starts;
+}
+
+void append_json_string(std::string& json, std::string_view text) {
+    json += '"';
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            constexpr char kHex[] = "0123456789abcdef";
+            json += "\\u00";
+            json += kHex[(c >> 4) & 0xF];
+            json += kHex[c & 0xF];
+        } else {
+            json += c;
+        }
+    }
+    json += '"';
+}
+
+} // namespace
+
+std::vector<FilterRule> SiteList::filter_rules() const {
+    if (!m_enabled) {
+        return {};
+    }
+    // Later rules win: everything is blocked, then a path-limited site is let
+    // through, but not where its path could be resolved elsewhere, then a
+    // whole site is let through, whatever its paths.
+    std::vector<FilterRule> rules{{true, ".*"}};
+    for (const char* local : {"^data:", "^blob:", "^about:"}) {
+        rules.push_back({false, local});
+    }
+    std::vector<std::string> limited; // where a path-limited site's addresses begin
+    std::vector<std::string> whole;
+    if (!m_home_directory.empty()) {
+        limited.push_back("^file://" + regex_literal(m_home_directory));
+    }
+    const auto add = [&](const SitePattern& pattern) {
+        for (const std::string& start : address_starts(pattern.m_scheme, pattern.m_host,
+                                                       pattern.m_subdomains, pattern.m_port)) {
+            if (pattern.m_path.empty()) {
+                whole.push_back(start + "/");
+            } else {
+                limited.push_back(start + regex_literal(pattern.m_path));
+            }
+        }
+    };
+    if (m_home_site) {
+        add(*m_home_site);
+    }
+    for (const SitePattern& pattern : m_patterns) {
+        add(pattern);
+    }
+    for (const std::string& start : limited) {
+        if (start.ends_with('/')) {
+            rules.push_back({false, start});
+        } else {
+            rules.push_back({false, start + "$"});
+            rules.push_back({false, start + "[/?#]"});
+        }
+    }
+    for (const std::string& start : limited) {
+        for (const char* escape : {"%2[fF]", "%5[cC]", "/\\.\\.?;", "\\\\"}) {
+            rules.push_back({true, start + "[^?#]*" + escape});
+        }
+    }
+    for (const std::string& start : whole) {
+        rules.push_back({false, start});
+    }
+    return rules;
+}
+
+std::string SiteList::content_filter() const {
+    std::string json = "[";
+    for (const FilterRule& rule : filter_rules()) {
+        json += json.size() > 1 ? "," : "";
+        json += R"({"trigger":{"url-filter":)";
+        append_json_string(json, rule.url_filter);
+        json += R"(,"url-filter-is-case-sensitive":true},"action":{"type":")";
+        json += rule.block ? "block" : "ignore-previous-rules";
+        json += R"("}})";
+    }
+    return json + "]";
 }
 
 } // namespace corvalen::controls

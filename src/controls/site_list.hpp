@@ -17,7 +17,9 @@ namespace corvalen::controls {
 // default. A host starting with "*." takes in every subdomain and the host
 // itself. Hosts compare in their ASCII (IDNA) form, whatever the letter case
 // and a trailing dot; an IP address matches only itself. A path matches on
-// whole segments: /docs takes in /docs and /docs/a, not /docsx.
+// whole segments: /docs takes in /docs and /docs/a, not /docsx; and only
+// where no server could resolve it elsewhere: an address whose path holds an
+// escaped "/" or "\", or a dot segment in disguise, is outside every path.
 class SitePattern {
 public:
     // None for a text that is not such a pattern (userinfo, a query, another
@@ -29,11 +31,13 @@ public:
     [[nodiscard]] bool matches(std::string_view uri) const;
 
 private:
+    friend class SiteList;
+
     std::string m_scheme; // empty: http and https
     std::string m_host;   // ASCII form, without the "*."
     bool m_subdomains = false;
     int m_port = -1;    // -1: the scheme's default
-    std::string m_path; // without a trailing "/"; empty: every path
+    std::string m_path; // resolved, without a trailing "/"; empty: every path
 };
 
 // Whether two absolute addresses name the same resource once each is
@@ -41,24 +45,46 @@ private:
 // default port, an empty path, percent-encoding. The fragment does not count.
 bool same_address(std::string_view a, std::string_view b);
 
+// One rule of a content filter, in the order given: a request whose address
+// the regular expression `url_filter` matches is blocked, or let through
+// whatever the rules before said.
+struct FilterRule {
+    bool block = false;
+    std::string url_filter;
+    bool operator==(const FilterRule&) const = default;
+};
+
 class SiteList {
 public:
+    // What the list holds to the allowed sites: the documents of pages and
+    // frames, or every request of theirs as well.
+    enum class Scope { Pages, Requests };
+
     // Off: every address the other rules allow.
     SiteList() = default;
     // On: the home page's site, and addresses any pattern matches.
-    SiteList(std::string home_page, std::vector<SitePattern> patterns);
+    SiteList(std::string home_page, std::vector<SitePattern> patterns, Scope scope = Scope::Pages);
 
     [[nodiscard]] bool enabled() const { return m_enabled; }
+    [[nodiscard]] Scope scope() const { return m_scope; }
     // Whether a frame may show `uri`: only http and https, file: at or below
     // the home page's directory when that is a file: page, the home page
     // itself, and about:blank and about:srcdoc in frames within a page.
     [[nodiscard]] bool allows(std::string_view uri, bool main_frame) const;
 
+    // The rules of a content filter that lets a request through only to
+    // what allows() takes in (web sockets to the sites' hosts as well), and
+    // to data that never leaves the page (data:, blob:, about:).
+    [[nodiscard]] std::vector<FilterRule> filter_rules() const;
+    // The same as a rule list in the engine's JSON form.
+    [[nodiscard]] std::string content_filter() const;
+
 private:
     bool m_enabled = false;
+    Scope m_scope = Scope::Pages;
     std::string m_home_page;
     std::optional<SitePattern> m_home_site;
-    std::string m_home_directory; // for a file: home page, ending in "/"
+    std::string m_home_directory; // for a file: home page, resolved, ending in "/"
     std::vector<SitePattern> m_patterns;
 };
 

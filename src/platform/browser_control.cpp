@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <glibmm/main.h>
 #include <malloc.h>
 #include <memory>
@@ -421,6 +422,13 @@ BrowserControl::~BrowserControl() {
     cancel_probe();
     cancel_field_check();
     m_trim_timer.disconnect();
+    if (m_filter_pending != nullptr) {
+        g_cancellable_cancel(m_filter_pending);
+        g_object_unref(m_filter_pending);
+    }
+    if (m_filter != nullptr) {
+        webkit_user_content_filter_unref(m_filter);
+    }
     g_signal_handlers_disconnect_by_data(m_view, this);
     if (gtk_widget_get_parent(GTK_WIDGET(m_view)) != nullptr) {
         gtk_widget_unparent(GTK_WIDGET(m_view));
@@ -456,6 +464,11 @@ void BrowserControl::dismiss_authentication() {
 }
 
 void BrowserControl::command(controls::Navigator::Command command, bool fresh_process) {
+    // Nothing loads before every request can be held to the allowed sites.
+    if (m_filter_pending != nullptr) {
+        m_held = std::move(command);
+        return;
+    }
     dismiss_authentication();
     const bool responsive =
         !fresh_process && webkit_web_view_get_is_web_process_responsive(m_view) != FALSE;
@@ -583,6 +596,11 @@ bool BrowserControl::RenewWebProcess() {
     return true;
 }
 
+void BrowserControl::ReplaceWebProcess(const std::string& url) {
+    webkit_web_view_stop_loading(m_view);
+    command({Kind::Load, url}, true);
+}
+
 void BrowserControl::UnreachableText(const std::string& text) {
     m_unreachable_text = text;
 }
@@ -693,6 +711,7 @@ void BrowserControl::ClearSession() {
     g_signal_handlers_disconnect_by_data(old, this);
     webkit_web_view_terminate_web_process(old);
     m_view = create_view();
+    apply_filter();
     Signals::connect(this);
     m_view_replaced.emit(GTK_WIDGET(old));
     if (gtk_widget_get_parent(GTK_WIDGET(old)) != nullptr) {
@@ -715,6 +734,68 @@ void BrowserControl::ClearSession() {
 
 void BrowserControl::AllowSites(controls::SiteList sites) {
     m_sites = std::move(sites);
+    if (m_sites.enabled() && m_sites.scope() == controls::SiteList::Scope::Requests) {
+        filter_requests();
+    }
+}
+
+void BrowserControl::filter_requests() {
+    // The engine compiles the rules into a file that it maps; the file goes
+    // as soon as they are loaded, so that nothing of the program stays on disk.
+    GError* error = nullptr;
+    char* directory = g_dir_make_tmp("corvalen-filter-XXXXXX", &error);
+    if (directory == nullptr) {
+        filter_failed(error);
+        return;
+    }
+    WebKitUserContentFilterStore* store = webkit_user_content_filter_store_new(directory);
+    const std::string rules = m_sites.content_filter();
+    GBytes* source = g_bytes_new(rules.data(), rules.size());
+    m_filter_pending = g_cancellable_new();
+    webkit_user_content_filter_store_save(
+        store, "sites", source, m_filter_pending,
+        [](GObject* object, GAsyncResult* result, gpointer data) {
+            auto* saved = WEBKIT_USER_CONTENT_FILTER_STORE(object);
+            GError* failure = nullptr;
+            WebKitUserContentFilter* filter =
+                webkit_user_content_filter_store_save_finish(saved, result, &failure);
+            std::error_code ignored;
+            std::filesystem::remove_all(webkit_user_content_filter_store_get_path(saved), ignored);
+            g_object_unref(saved);
+            if (g_error_matches(failure, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+                g_error_free(failure);
+                return; // the control is gone
+            }
+            auto* control = static_cast<BrowserControl*>(data);
+            g_clear_object(&control->m_filter_pending);
+            control->m_filter = filter;
+            if (filter == nullptr) {
+                control->filter_failed(failure);
+            }
+            control->apply_filter();
+            guard_callback([control] {
+                if (auto held = std::exchange(control->m_held, std::nullopt)) {
+                    control->command(std::move(*held));
+                }
+            });
+        },
+        this);
+    g_bytes_unref(source);
+    g_free(directory);
+}
+
+void BrowserControl::filter_failed(GError* error) {
+    // The pages themselves are still held to the list.
+    g_printerr("corvalen: cannot hold every request to the allowed sites: %s\n",
+               error != nullptr ? error->message : "unknown error");
+    g_clear_error(&error);
+}
+
+void BrowserControl::apply_filter() {
+    if (m_filter != nullptr) {
+        webkit_user_content_manager_add_filter(webkit_web_view_get_user_content_manager(m_view),
+                                               m_filter);
+    }
 }
 
 void BrowserControl::Width(float twips) {

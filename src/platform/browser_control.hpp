@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <sigc++/connection.h>
 #include <sigc++/signal.h>
 #include <string>
@@ -14,6 +15,8 @@ typedef struct _GtkWidget GtkWidget;
 typedef struct _WebKitWebView WebKitWebView;
 typedef struct _WebKitAuthenticationRequest WebKitAuthenticationRequest;
 typedef struct _GCancellable GCancellable;
+typedef struct _GError GError;
+typedef struct _WebKitUserContentFilter WebKitUserContentFilter;
 
 namespace corvalen::platform {
 
@@ -50,6 +53,7 @@ public:
     void UnreachableText(const std::string& text) override;
     std::optional<std::uint64_t> WebProcessMemory() override;
     bool RenewWebProcess() override;
+    void ReplaceWebProcess(const std::string& url) override;
 
     [[nodiscard]] GtkWidget* widget() const;
     [[nodiscard]] int pixel_width() const { return m_width; }
@@ -92,6 +96,11 @@ private:
     void cancel_field_check();
     // Cancels a sign-in the page asked for, which takes its box away.
     void dismiss_authentication();
+    // Holds every request of the view's pages to the allowed sites, through
+    // a content filter of the engine's; commands wait until it is in place.
+    void filter_requests();
+    static void filter_failed(GError* error);
+    void apply_filter();
 
     controls::Drawing m_drawing;
     WebKitWebView* m_view;
@@ -108,6 +117,9 @@ private:
     sigc::signal<void(GtkWidget*)> m_view_replaced;
     std::function<void()> m_refused;
     controls::SiteList m_sites;
+    GCancellable* m_filter_pending = nullptr;
+    WebKitUserContentFilter* m_filter = nullptr;
+    std::optional<controls::Navigator::Command> m_held; // given while the filter was made
 };
 
 } // namespace corvalen::platform

@@ -75,6 +75,9 @@ void frmBrowser::Form_Load() {
         if (!settings::accepts(settings::kPasswordHash, m_sPasswordHash)) {
             report(m_log, "Options", settings::kPasswordHash, m_sPasswordHash);
         }
+        m_site_scope = checked_value_of(ini, m_log, "Options", settings::kAllowedRequests) == "all"
+                           ? corvalen::controls::SiteList::Scope::Requests
+                           : corvalen::controls::SiteList::Scope::Pages;
         ini.Section("Toolbar");
         for (const ButtonSwitch& row : kButtonSwitches) {
             ini.Key(row.key_name);
@@ -113,7 +116,8 @@ void frmBrowser::read_allowed_sites(cInifile& ini) {
                   << settings::refusal("AllowedSites", key, settings::kAllowedSite, text) << '\n';
         }
     }
-    MozillaBrowser1.AllowSites(corvalen::controls::SiteList(m_sHomePage, std::move(patterns)));
+    MozillaBrowser1.AllowSites(
+        corvalen::controls::SiteList(m_sHomePage, std::move(patterns), m_site_scope));
 }
 
 void frmBrowser::MozillaBrowser1_Refused() {
@@ -194,9 +198,14 @@ std::optional<frmBrowser::Clock::duration> frmBrowser::Idle_Tick(Clock::time_poi
         EndVisitorSession(now);
         break;
     }
-    if (m_memory.due(now) && m_memory.check(now, MozillaBrowser1.WebProcessMemory()) &&
-        !MozillaBrowser1.RenewWebProcess()) {
-        m_memory.postpone(now);
+    if (m_memory.due(now) && m_memory.check(now, MozillaBrowser1.WebProcessMemory())) {
+        // A page whose load never ends would only load that way again: the
+        // terminal goes home instead.
+        if (m_memory.overdue(now)) {
+            MozillaBrowser1.ReplaceWebProcess(m_sHomePage);
+        } else if (!MozillaBrowser1.RenewWebProcess()) {
+            m_memory.postpone(now);
+        }
     }
     return next_tick(now);
 }

@@ -108,6 +108,7 @@ private:
     std::string m_sHomePage;
     std::string m_sPassword;
     std::string m_sPasswordHash; // [Options] PasswordHash; when set, Password is not used
+    corvalen::controls::SiteList::Scope m_site_scope = corvalen::controls::SiteList::Scope::Pages;
     corvalen::shell::IdleTimer m_idle;
     corvalen::controls::MemoryWatch m_memory;
     bool m_clear_on_home = false;

@@ -21,7 +21,7 @@ enum class Kind {
     Text,         // any text
     Address,      // any text; an empty one navigates nowhere
     Password,     // any text (see check: an empty password lets anyone out)
-    PasswordHash, // empty, or a crypt(3) hash this system accepts
+    PasswordHash, // empty, or a crypt(3) hash this system accepts (bcrypt: used but reported)
     Switch,       // "0" hides a button; "1" or empty shows it
     Flag,         // "1" on; "0" or empty off
     Seconds,      // a whole number from `least` to `most`
@@ -54,7 +54,17 @@ inline constexpr Key kPasswordHash{"PasswordHash",
                                    0,
                                    0,
                                    true};
-inline constexpr std::array kOptions{kHomepage, kPassword, kPasswordHash};
+inline constexpr const char* kRequestChoices[] = {"", "pages", "all"};
+inline constexpr Key kAllowedRequests{"AllowedRequests",
+                                      "pages",
+                                      Kind::Choice,
+                                      "pages or all",
+                                      "only pages are held to the allowed sites",
+                                      0,
+                                      0,
+                                      false,
+                                      kRequestChoices};
+inline constexpr std::array kOptions{kHomepage, kPassword, kPasswordHash, kAllowedRequests};
 
 inline constexpr const char* kButtonWanted = "0 or 1";
 inline constexpr const char* kButtonOutcome = "the button is shown";

@@ -40,8 +40,8 @@ TEST(CommandGuard, AHungPageIsProbedThenRestartedAndAStormWaits) {
     const auto at = [t0](long ms) { return t0 + milliseconds(ms); };
     const long p = CommandGuard::kPatience.count();
     const long w = CommandGuard::kProbeWait.count();
-    // Events at times in ms (c: a command, k: a load commits), then ticks
-    // with the step each must yield.
+    // Events at times in ms (c: a command, k: a load commits, n: the page
+    // navigates by itself), then ticks with the step each must yield.
     const struct {
         const char* name;
         std::vector<std::pair<long, char>> events;
@@ -53,6 +53,14 @@ TEST(CommandGuard, AHungPageIsProbedThenRestartedAndAStormWaits) {
          {{0, 'c'}},
          {{p - 1, Step::None}, {p, Step::Probe}, {p + w - 1, Step::None}, {p + w, Step::Restart}},
          true},
+        {"a page that navigates while the command waits is not probed",
+         {{0, 'c'}, {10, 'n'}},
+         {{p - 1, Step::None}, {p, Step::Restart}, {2 * p, Step::Probe}},
+         true},
+        {"nor is one that navigated before the command",
+         {{0, 'n'}, {5, 'c'}},
+         {{p + 5, Step::Probe}},
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -62,6 +70,8 @@ TEST(CommandGuard, AHungPageIsProbedThenRestartedAndAStormWaits) {
                 guard.command(at(time));
             } else if (event == 'k') {
                 guard.committed();
+            } else if (event == 'n') {
+                static_cast<void>(guard.allows(false, false));
             }
         }
         for (const auto& [time, step] : c.ticks) {
@@ -74,12 +84,12 @@ TEST(CommandGuard, AHungPageIsProbedThenRestartedAndAStormWaits) {
     EXPECT_TRUE(guard.allows(false, false)) << "nothing pending: the page navigates";
     guard.command(at(0));
     EXPECT_EQ(guard.next_tick(at(100)), milliseconds(p - 100));
-    EXPECT_FALSE(guard.allows(false, true)) << "pending: only the command's own";
     EXPECT_TRUE(guard.allows(true, false));
     ASSERT_EQ(guard.tick(at(p)), Step::Probe);
     guard.answered(at(p + 1), true);
     EXPECT_EQ(guard.tick(at(p + w)), Step::None) << "a page that answers is not hung";
     EXPECT_EQ(guard.tick(at(2 * p + 1)), Step::Probe);
+    EXPECT_FALSE(guard.allows(false, true)) << "pending: only the command's own";
     guard.answered(at(2 * p + 2), false);
     EXPECT_FALSE(guard.pending()) << "nothing loads: the command has gone";
     EXPECT_EQ(guard.next_tick(at(2 * p + 2)), std::nullopt);

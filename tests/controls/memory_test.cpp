@@ -121,6 +121,22 @@ TEST(MemoryWatch, ReplacesWhenItStaysAboveTheLimitWhileNobodyIsThere) {
         EXPECT_FALSE(watch.due(at(step.seconds + 29)));
         EXPECT_EQ(watch.next_tick(at(step.seconds + 10)), std::chrono::seconds(20));
     }
+    // A replacement that waits for a load: each second, for half a minute,
+    // then it may stop the load; a replacement made, or input, starts afresh.
+    MemoryWatch waiting(300'000);
+    waiting.check(at(0), kOver);
+    ASSERT_TRUE(waiting.check(at(30), kOver));
+    for (int second = 30; second < 60; ++second) {
+        EXPECT_FALSE(waiting.overdue(at(second))) << second;
+        waiting.postpone(at(second));
+        EXPECT_TRUE(waiting.check(at(second + 1), kOver)) << second;
+    }
+    EXPECT_TRUE(waiting.overdue(at(60)));
+    waiting.check(at(90), kOver);
+    EXPECT_FALSE(waiting.overdue(at(90))) << "the replacement was made";
+    waiting.postpone(at(91));
+    waiting.input(at(92));
+    EXPECT_FALSE(waiting.overdue(at(200))) << "the visitor came back";
     EXPECT_FALSE(MemoryWatch().enabled());
     EXPECT_FALSE(MemoryWatch().due(at(0)));
     EXPECT_EQ(MemoryWatch().next_tick(at(0)), std::nullopt);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "controls/site_list.hpp"
 
 namespace corvalen::controls {
@@ -34,6 +36,15 @@ TEST(SitePattern, MatchesHostsPortsAndPathsAsWritten) {
         {"catalogue.example/docs", "http://catalogue.example/docs%2Fx", false},
         {"catalogue.example/docs", "http://catalogue.example/docs/../admin", false},
         {"catalogue.example/docs", "http://catalogue.example/", false},
+        {"catalogue.example/docs", "http://catalogue.example/docs/..%2fsecret.html", false},
+        {"catalogue.example/docs", "http://catalogue.example/docs/..%2Fsecret.html", false},
+        {"catalogue.example/docs", "http://catalogue.example/docs/..%5csecret.html", false},
+        {"catalogue.example/docs", "http://catalogue.example/docs/..\\secret.html", false},
+        {"catalogue.example/docs", "http://catalogue.example/docs/%2e%2e/secret.html", false},
+        {"catalogue.example/docs", "http://catalogue.example/docs/..;x/secret.html", false},
+        {"catalogue.example/docs", "http://catalogue.example/d%6Fcs/a%20b", true},
+        {"catalogue.example/docs", "http://catalogue.example/docs/a/../b", true},
+        {"catalogue.example", "http://catalogue.example/docs/..%2fsecret.html", true},
         {"Catalogue.EXAMPLE.", "http://catalogue.example./", true},
         {"bücher.example", "http://xn--bcher-kva.example/", true},
         {"xn--bcher-kva.example", "http://BÜCHER.example/", true},
@@ -59,7 +70,8 @@ TEST(SitePattern, RefusesWhatIsNoPattern) {
     for (const char* text :
          {"", "*", "*.", "*.127.0.0.1", "ex*ample.com", "*.*.example.com", "user@example.com",
           "ftp://example.com", "file:///srv", "example.com/?q=1", "example.com#x",
-          "example.com:99999", "example.com:0", "exa mple.com", "http://", "about:blank"}) {
+          "example.com:99999", "example.com:0", "exa mple.com", "http://", "about:blank",
+          "example.com/a%2Fb"}) {
         EXPECT_FALSE(SitePattern::parse(text)) << text;
     }
 }
@@ -96,6 +108,8 @@ TEST(SiteList, TheHomeSiteAndThePatternsAndNothingElse) {
         {local, "file:///srv/kiosk/sub/b.html", true, true},
         {local, "file:///srv/kioskx/a.html", true, false},
         {local, "file:///srv/kiosk/../etc/passwd", true, false},
+        {local, "file:///srv/kiosk/..%2fetc/passwd", true, false},
+        {local, "file:///srv/kiosk/%2e%2e/etc/passwd", true, false},
         {local, "http://127.0.0.1/", true, false},
         {SiteList(), "webkit://gpu", true, true},
     };
@@ -103,6 +117,71 @@ TEST(SiteList, TheHomeSiteAndThePatternsAndNothingElse) {
         EXPECT_EQ(c.list.allows(c.uri, c.main_frame), c.allowed)
             << c.uri << (c.main_frame ? " (main frame)" : " (frame)");
     }
+}
+
+// Whether a content filter of `rules` lets a request for `uri` through, as
+// the engine applies it: the last rule that matches decides.
+bool filter_lets_through(const std::vector<FilterRule>& rules, const std::string& uri) {
+    bool blocked = false;
+    for (const FilterRule& rule : rules) {
+        if (std::regex_search(uri, std::regex(rule.url_filter))) {
+            blocked = rule.block;
+        }
+    }
+    return !blocked;
+}
+
+TEST(SiteList, AsAContentFilterLetsThroughWhatItAllows) {
+    const SiteList web(
+        "http://127.0.0.1:8000/home.html",
+        {*SitePattern::parse("localhost:8000/docs"), *SitePattern::parse("*.catalogue.example"),
+         *SitePattern::parse("https://[::1]:8443"), *SitePattern::parse("http://plain.example:80")},
+        SiteList::Scope::Requests);
+    const SiteList local("file:///srv/kiosk/index.html", {}, SiteList::Scope::Requests);
+    for (const char* uri : {"http://127.0.0.1:8000/other.html",
+                            "https://127.0.0.1:8000/",
+                            "http://127.0.0.1:8001/",
+                            "http://127.0.0.1/",
+                            "http://127.0.0.10:8000/",
+                            "http://localhost:8000/docs",
+                            "http://localhost:8000/docs/a?b",
+                            "http://localhost:8000/docs?x",
+                            "http://localhost:8000/docsx",
+                            "http://localhost:8000/",
+                            "http://localhost:8000/docs/..%2fsecret",
+                            "http://localhost:8000/docs/..%5Csecret",
+                            "http://localhost:8000/docs/..;x/secret",
+                            "http://localhost:8000/docs/a?next=%2F",
+                            "http://www.catalogue.example/a",
+                            "https://catalogue.example/",
+                            "http://evilcatalogue.example/",
+                            "http://catalogue.example.evil.example/",
+                            "http://catalogue.example@evil.example/",
+                            "https://[::1]:8443/x",
+                            "http://[::1]:8443/x",
+                            "http://plain.example/",
+                            "https://plain.example/",
+                            "ftp://catalogue.example/",
+                            "webkit://gpu"}) {
+        EXPECT_EQ(filter_lets_through(web.filter_rules(), uri), web.allows(uri, false)) << uri;
+    }
+    for (const char* uri : {"file:///srv/kiosk/a.html", "file:///srv/kioskx/a.html",
+                            "file:///srv/kiosk/..%2fetc/passwd", "file:///etc/passwd"}) {
+        EXPECT_EQ(filter_lets_through(local.filter_rules(), uri), local.allows(uri, false)) << uri;
+    }
+    const struct {
+        const char* uri;
+        bool through;
+    } others[] = {
+        {"ws://127.0.0.1:8000/socket", true},      {"wss://a.catalogue.example/socket", true},
+        {"ws://localhost:8000/docs/socket", true}, {"ws://localhost:8000/socket", false},
+        {"ws://127.0.0.2:8000/socket", false},     {"data:image/png;base64,AAAA", true},
+        {"blob:http://127.0.0.2/0b5e", true},      {"about:blank", true},
+    };
+    for (const auto& c : others) {
+        EXPECT_EQ(filter_lets_through(web.filter_rules(), c.uri), c.through) << c.uri;
+    }
+    EXPECT_TRUE(SiteList().filter_rules().empty());
 }
 
 } // namespace

@@ -85,6 +85,9 @@ document.addEventListener('visibilitychange', () => { for (;;); });"""),
 }
 # On another site, a page that navigates to itself all the time.
 STORM = html(HOSTILE_COLOUR, script="setInterval(() => { location.href = location.href; }, 1);")
+# On the home page's own site, four loops of navigations to fresh addresses.
+SAME_SITE_STORM = html(HOSTILE_COLOUR, script="""
+for (let i = 0; i < 4; ++i) setInterval(() => { location.href = '/storm.html?' + Math.random(); }, 1);""")
 
 
 class Site(PageServer):
@@ -101,6 +104,7 @@ class Site(PageServer):
                  "/attachment": Page(b"secret", "text/plain", headers=[
                      ("Content-Disposition", 'attachment; filename="x.txt"')])}
         pages.update(HOSTILE)
+        pages["/storm.html"] = SAME_SITE_STORM
         pages.update(pages_extra or {})
         # The sign-in box is asked for late, so that the page shows first.
         super().__init__(pages, delays={"/sign-in": 1})
@@ -301,6 +305,14 @@ class HostileTest(unittest.TestCase):
                         time.sleep(SETTLE)
                         self.assertEqual(other.count("/storm.html"), count, "stop ends the loop")
                 self.click_home()
+                self.assert_locked(files, HOME_COLOUR)
+
+            with self.subTest("a navigation storm on the home page's own site"):
+                self.visit(site, "/storm.html")
+                self.assertTrue(site.wait(lambda: sum(path.startswith("/storm.html?")
+                                                      for path in site.requests) > 20, 10))
+                self.click_home()
+                self.assertTrue(self.shows(HOME_COLOUR, 5), "home wins")
                 self.assert_locked(files, HOME_COLOUR)
 
             self.assertEqual(self.kiosk.exit_with(PASSWORD), 0)

@@ -35,6 +35,8 @@ fetch('/large?s=' + sessionStorage.length + '&h=' + history.length);
 sessionStorage.setItem('visitor', '1');
 window.kept = new Float64Array(25e6).fill(1);
 </script></body></html>"""
+# The same, but its load never ends: a picture that never comes.
+ENDLESS = LARGE.replace(b"<script>", b'<img src="/never"><script>')
 
 
 class SessionTest(unittest.TestCase):
@@ -43,7 +45,9 @@ class SessionTest(unittest.TestCase):
         self.addCleanup(self.display.__exit__, None, None, None)
         self.server = PageServer({"/home.html": ("text/html", HOME),
                                   "/visit.html": ("text/html", VISIT),
-                                  "/large.html": ("text/html", LARGE)}).__enter__()
+                                  "/large.html": ("text/html", LARGE),
+                                  "/endless.html": ("text/html", ENDLESS)},
+                                 delays={"/never": 3600}).__enter__()
         self.addCleanup(self.server.__exit__, None, None, None)
         self.kiosk = Kiosk(self.display, f"[Options]\nHomepage={self.server.url(home)}\n"
                            f"Password=x\n{session}").__enter__()
@@ -124,6 +128,20 @@ class SessionTest(unittest.TestCase):
         self.assertTrue(self.server.wait_for("/large?s=1&h=1", 90),
                         "the same page again, with the session kept: " + self.kiosk.output())
         self.assertTrue(self.shows(VISIT_COLOUR, "renewed"))
+        renewed = self.kiosk.web_processes()
+        self.assertTrue(renewed)
+        self.assertFalse(set(first) & set(renewed), "in a fresh web process")
+        self.assertEqual(self.kiosk.exit_with("x"), 0)
+
+    def test_a_page_whose_load_never_ends_is_replaced_all_the_same(self):
+        # The replacement waits half a minute for the load, then stops it and
+        # loads the home page (here the same page) in a fresh web process.
+        self.start("[Memory]\nWebProcessLimit=150\n", "/endless.html", "/large?s=0&h=1")
+        first = self.kiosk.web_processes()
+        self.assertTrue(first)
+        self.assertTrue(self.server.wait(lambda: sum(path.startswith("/large?")
+                                                     for path in self.server.requests) == 2, 150),
+                        "loaded again: " + self.kiosk.output())
         renewed = self.kiosk.web_processes()
         self.assertTrue(renewed)
         self.assertFalse(set(first) & set(renewed), "in a fresh web process")

@@ -73,6 +73,9 @@ public:
         calls.emplace_back("RenewWebProcess");
         return !loading;
     }
+    void ReplaceWebProcess(const std::string& url) override {
+        calls.emplace_back("ReplaceWebProcess " + url);
+    }
 
     std::vector<std::string> calls;
     controls::SiteList sites;

@@ -149,13 +149,18 @@ TEST_F(FormTest, AllowedSitesAreTheHomeSiteAndTheReadablePatterns) {
     const std::string options = "[Options]\nHomepage=http://127.0.0.1:8000/home.html\n";
     const struct {
         const char* section;
-        const char* reported; // in the one line logged, or nothing logged
-        bool docs, elsewhere; // whether these are allowed
+        const char* reported;  // in the one line logged, or nothing logged
+        bool docs, elsewhere;  // whether these are allowed
+        bool requests = false; // every request held to the list
     } cases[] = {
         {"", nullptr, true, true},
         {"[AllowedSites]\n1=localhost:8000/docs\ncatalogue=exa mple\n", "catalogue=\"exa mple\"",
          true, false},
         {"[AllowedSites]\nall=*\n", "all=\"*\"", false, false},
+        {"AllowedRequests=all\n[AllowedSites]\n1=localhost:8000/docs\n", nullptr, true, false,
+         true},
+        {"AllowedRequests=All\n[AllowedSites]\n1=localhost:8000/docs\n", "AllowedRequests=\"All\"",
+         true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.section);
@@ -164,6 +169,7 @@ TEST_F(FormTest, AllowedSitesAreTheHomeSiteAndTheReadablePatterns) {
         fresh.form.Form_Load();
         EXPECT_EQ(fresh.browser.calls.back(), "Navigate http://127.0.0.1:8000/home.html");
         EXPECT_EQ(fresh.browser.sites.enabled(), *c.section != '\0');
+        EXPECT_EQ(fresh.browser.sites.scope() == controls::SiteList::Scope::Requests, c.requests);
         EXPECT_TRUE(fresh.browser.sites.allows("http://127.0.0.1:8000/a.html", true));
         EXPECT_EQ(fresh.browser.sites.allows("http://localhost:8000/docs/a.html", true), c.docs);
         EXPECT_EQ(fresh.browser.sites.allows("http://127.0.0.2:8000/", true), c.elsewhere);
@@ -248,6 +254,23 @@ TEST_F(FormTest, AWebProcessThatStaysTooLargeIsReplacedWhileNobodyIsThere) {
     kiosk.browser.loading = false;
     EXPECT_EQ(kiosk.form.Idle_Tick(at(1061)), std::chrono::seconds(30));
     EXPECT_EQ(kiosk.browser.calls, (Keys{"RenewWebProcess", "RenewWebProcess"}));
+}
+
+TEST_F(FormTest, ALoadThatNeverEndsDoesNotKeepTheLimitOff) {
+    settings("[Options]\nHomepage=http://home/\n[Memory]\nWebProcessLimit=300\n");
+    FakeShell kiosk{dir.path()};
+    kiosk.form.Form_Load();
+    kiosk.browser.memory_kb = 300 * 1024 + 1;
+    kiosk.browser.loading = true;
+    kiosk.browser.calls.clear();
+    // Above the limit at 0 and 30 s; the replacement then waits for the load
+    // each second, until it has waited half a minute.
+    for (int second = 0; second <= 60; second += second < 30 ? 30 : 1) {
+        kiosk.form.Idle_Tick(at(second));
+    }
+    Keys expected(30, "RenewWebProcess");
+    expected.emplace_back("ReplaceWebProcess http://home/");
+    EXPECT_EQ(kiosk.browser.calls, expected);
 }
 
 TEST_F(FormTest, TouchSettingsAreTakenOrReported) {
