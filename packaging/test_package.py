@@ -11,11 +11,11 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "gui"))
-from kiosk import Display, Image, Kiosk, PageServer, picture_corner, toolbar_picture  # noqa: E402
+from kiosk import (Display, Image, Kiosk, PageServer, picture_corner, toolbar_picture,  # noqa: E402
+                   wait_until)
 
 PACKAGE = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else ""
 PAGE = ("text/html", b"<!doctype html><html><body style='background:#3366cc'>"
@@ -200,10 +200,16 @@ class InstalledPackage(unittest.TestCase):
             runtime, env = self.run_under_cage(server)
             self.assertTrue(server.wait_for("/done", 30))
             shot = os.path.join(runtime, "shot.png")
-            time.sleep(2)
-            subprocess.run(["runuser", "-u", "corvalen", "--", *env, "WAYLAND_DISPLAY=wayland-0",
-                            "grim", shot], capture_output=True)
-            image = Image.load(shot)
+
+            def screenshot():
+                subprocess.run(["runuser", "-u", "corvalen", "--", *env,
+                                "WAYLAND_DISPLAY=wayland-0", "grim", shot], capture_output=True)
+                return Image.load(shot)
+
+            # The page has loaded; the compositor shows it with its next frame.
+            image = wait_until(lambda: (lambda taken: taken if taken.matches_at(
+                toolbar_picture(6), *picture_corner("end")) else None)(screenshot()), 10) \
+                or screenshot()
             if not any(image.data):
                 self.skipTest("the headless compositor captured an all-black output here")
             self.assertTrue(image.matches_at(toolbar_picture(6), *picture_corner("end")), "toolbar")

@@ -12,16 +12,16 @@ namespace settings = corvalen::shell::settings;
 using corvalen::shell::whole_number;
 
 struct ButtonSwitch {
-    const char* key_name;
+    const settings::Key& key;
     const char* button_key;
 };
 
 constexpr std::array<ButtonSwitch, 5> kButtonSwitches{{
-    {settings::kBackEnabled.name, "back"},
-    {settings::kForwardEnabled.name, "forward"},
-    {settings::kStopEnabled.name, "stop"},
-    {settings::kRefreshEnabled.name, "refresh"},
-    {settings::kHomeEnabled.name, "home"},
+    {settings::kBackEnabled, "back"},
+    {settings::kForwardEnabled, "forward"},
+    {settings::kStopEnabled, "stop"},
+    {settings::kRefreshEnabled, "refresh"},
+    {settings::kHomeEnabled, "home"},
 }};
 
 std::string value_of(cInifile& ini, const settings::Key& key) {
@@ -80,10 +80,13 @@ void frmBrowser::Form_Load() {
                            : corvalen::controls::SiteList::Scope::Pages;
         ini.Section("Toolbar");
         for (const ButtonSwitch& row : kButtonSwitches) {
-            ini.Key(row.key_name);
+            ini.Key(row.key.name);
             ini.Default("1");
-            if (ini.Value() == "0") {
+            const std::string value = ini.Value();
+            if (value == "0") {
                 Toolbar1.Buttons(row.button_key).Visible(false);
+            } else if (!settings::accepts(row.key, value)) {
+                report(m_log, "Toolbar", row.key, value);
             }
         }
         read_session_settings(ini);

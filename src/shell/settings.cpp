@@ -96,6 +96,36 @@ std::vector<std::string> key_names(std::span<const Key> keys) {
     return names;
 }
 
+// The names written in a file, each once, with the index of the known name
+// it stands for (letter case aside), or none. A name given again is reported
+// in the words of `twice` and left out.
+template <typename Twice>
+std::vector<std::pair<std::string, std::optional<std::size_t>>>
+first_names(const std::vector<std::string>& written, const std::vector<std::string>& known,
+            Twice twice, std::vector<std::string>& lines) {
+    std::vector<std::pair<std::string, std::optional<std::size_t>>> names;
+    std::set<std::string> seen;
+    for (const std::string& name : written) {
+        if (!seen.insert(folded(name)).second) {
+            lines.push_back(twice(name));
+            continue;
+        }
+        const auto found = std::find_if(known.begin(), known.end(), [&](const std::string& each) {
+            return folded(each) == folded(name);
+        });
+        names.emplace_back(name, found != known.end() ? std::optional(found - known.begin())
+                                                      : std::nullopt);
+    }
+    return names;
+}
+
+// "; did you mean X?" for the known name nearest to an unknown one, if any.
+std::string did_you_mean(const std::string& name, const std::vector<std::string>& known,
+                         const char* open = "", const char* close = "") {
+    const auto suggestion = nearest(name, known);
+    return suggestion ? "; did you mean " + (open + *suggestion + close) + "?" : "";
+}
+
 // The keys of one known section.
 void check_section(cInifile& ini, const std::string& written, const Section& section,
                    std::vector<std::string>& lines) {
@@ -103,22 +133,15 @@ void check_section(cInifile& ini, const std::string& written, const Section& sec
     std::vector<std::string> keys;
     std::int32_t count = 0;
     ini.EnumerateCurrentSection(keys, count);
-    std::set<std::string> seen;
     const std::vector<std::string> known = key_names(section.keys);
-    for (const std::string& name : keys) {
-        if (!seen.insert(folded(name)).second) {
-            lines.push_back(shown(name) + ": given twice in [" + section.name +
-                            "]; only the first counts");
-            continue;
-        }
-        const auto found =
-            std::find_if(section.keys.begin(), section.keys.end(),
-                         [&](const Key& key) { return folded(key.name) == folded(name); });
-        const Key* key = found != section.keys.end() ? &*found : section.any_key;
+    const auto twice = [&section](const std::string& name) {
+        return shown(name) + ": given twice in [" + section.name + "]; only the first counts";
+    };
+    for (const auto& [name, index] : first_names(keys, known, twice, lines)) {
+        const Key* key = index ? &section.keys[*index] : section.any_key;
         if (key == nullptr) {
-            const auto suggestion = nearest(name, known);
             lines.push_back(shown(name) + ": unknown key in [" + section.name + "]" +
-                            (suggestion ? "; did you mean " + *suggestion + "?" : ""));
+                            did_you_mean(name, known));
             continue;
         }
         const std::string value = value_of(ini, name, key->fallback);
@@ -206,22 +229,16 @@ std::vector<std::string> check(const std::string& path) {
     for (const Section& section : kSections) {
         known.emplace_back(section.name);
     }
-    std::set<std::string> seen;
-    for (const std::string& name : sections) {
-        if (!seen.insert(folded(name)).second) {
-            lines.push_back("[" + shown(name) + "]: given twice; only the first counts");
-            continue;
-        }
-        const auto section =
-            std::find_if(kSections.begin(), kSections.end(),
-                         [&](const Section& s) { return folded(s.name) == folded(name); });
-        if (section == kSections.end()) {
-            const auto suggestion = nearest(name, known);
+    const auto twice = [](const std::string& name) {
+        return "[" + shown(name) + "]: given twice; only the first counts";
+    };
+    for (const auto& [name, index] : first_names(sections, known, twice, lines)) {
+        if (!index) {
             lines.push_back("[" + shown(name) + "]: unknown section" +
-                            (suggestion ? "; did you mean [" + *suggestion + "]?" : ""));
+                            did_you_mean(name, known, "[", "]"));
             continue;
         }
-        check_section(ini, name, *section, lines);
+        check_section(ini, name, kSections[*index], lines);
     }
 
     ini.Section("Options");

@@ -17,6 +17,7 @@
 
 #include "profile/profile.hpp"
 #include "profile/text.hpp"
+#include "support/temp_dir.hpp"
 
 // A violated property is a finding: libFuzzer saves the input on abort.
 #define FUZZ_CHECK(condition)                                                                      \
@@ -39,12 +40,8 @@ public:
     }
     ScratchFile(const ScratchFile&) = delete;
     ScratchFile& operator=(const ScratchFile&) = delete;
-    ~ScratchFile() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_directory, ignored);
-    }
 
-    [[nodiscard]] const std::string& directory() const { return m_directory; }
+    [[nodiscard]] const std::string& directory() const { return m_directory.path(); }
     [[nodiscard]] const std::string& path() const { return m_path; }
 
     void write(std::string_view bytes) const {
@@ -59,18 +56,13 @@ public:
     // Entries in the directory: anything beyond the file is a leftover.
     [[nodiscard]] std::size_t entries() const {
         return static_cast<std::size_t>(
-            std::distance(std::filesystem::directory_iterator(m_directory), {}));
+            std::distance(std::filesystem::directory_iterator(directory()), {}));
     }
 
 private:
-    ScratchFile() {
-        std::string pattern = "/tmp/corvalen-fuzz-XXXXXX";
-        FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr);
-        m_directory = pattern;
-        m_path = m_directory + "/settings.ini";
-    }
+    ScratchFile() : m_path(m_directory.file("settings.ini")) {}
 
-    std::string m_directory;
+    test::TempDir m_directory;
     std::string m_path;
 };
 

@@ -79,7 +79,7 @@ addEventListener('keydown', e => fetch('/key/' + e.key));"""),
     "/hang-pagehide.html": html(HOSTILE_COLOUR, script="addEventListener('pagehide', () => { for (;;); });"),
     "/hang-beforeunload.html": html(HOSTILE_COLOUR,
                                     script="addEventListener('beforeunload', () => { for (;;); });"),
-    "/busy.html": html(HOSTILE_COLOUR, script="setTimeout(() => { for (;;); }, 300);"),
+    "/busy.html": html(HOSTILE_COLOUR, script="setTimeout(() => { fetch('/busy'); for (;;); }, 300);"),
     "/hang-visibility.html": html(HOSTILE_COLOUR, script="""
 document.addEventListener('visibilitychange', () => { for (;;); });"""),
 }
@@ -273,7 +273,7 @@ class HostileTest(unittest.TestCase):
 
             with self.subTest("refresh on a page that stopped answering"):
                 self.visit(site, "/busy.html")
-                time.sleep(SETTLE)
+                self.assertTrue(site.wait_for("/busy", 10), "busy in its loop")
                 self.display.click(*button_centre("refresh"))
                 self.assertTrue(site.wait_for("/busy.html", 10, 2), "asked for again")
                 self.click_home()
@@ -358,7 +358,7 @@ class HostileTest(unittest.TestCase):
                 self.assertEqual(self.kiosk.exit_with(PASSWORD), 0)
 
     def test_server_down_at_start_comes_up_later(self):
-        # Down: the port is taken, but nobody listens on it.
+        # Down: every connection is reset.
         with PageServer({"/home.html": html(HOME_COLOUR)}, listening=False) as site:
             self.display = Display().__enter__()
             self.addCleanup(self.display.__exit__, None, None, None)
@@ -366,9 +366,12 @@ class HostileTest(unittest.TestCase):
                                f"Password={PASSWORD}\n").__enter__()
             self.addCleanup(self.kiosk.__exit__, None, None, None)
             self.assertTrue(self.kiosk.wait_for_window())
-            # Past the first retry (5 s after the failed load), so that the page
-            # can only come through a later one.
-            time.sleep(7)
+            # Past the first retry (5 s after the failed load, whose connection
+            # the engine tries twice), so that the page can only come through a
+            # later one.
+            self.assertTrue(site.wait(lambda: site.refused and
+                                      site.refused[-1] - site.refused[0] > 3, 15),
+                            "the first retry")
             self.assertFalse(self.shows(HOME_COLOUR, 0.1))
             self.assertTrue(self.kiosk.toolbar_shown(0))
             site.listen()

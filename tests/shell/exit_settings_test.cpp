@@ -64,6 +64,7 @@ TEST(ExitSettings, StartUpReportsAreAmongTheCheckLines) {
         "[Options]\nPassword=x\n[Session]\nIdleReset=9\nIdleWarning=x\nClearOnHome=2\n",
         "[Options]\nPassword=x\n[Session]\nIdleReset=\nIdleWarning=0\nClearOnHome=\n",
         "[Options]\nPasswordHash=$6$\n[AllowedSites]\na=*\nb=https://ok.example/\nc=exa mple\n",
+        "[Options]\nPassword=x\nAllowedRequests=every\n[Toolbar]\nStopEnabled=00\nHomeEnabled=0\n",
     };
     for (const char* text : files) {
         SCOPED_TRACE(text);

@@ -3,7 +3,9 @@
 and benches wait on: a page reports what it saw by fetching a path."""
 
 import http.server
+import socket
 import ssl
+import struct
 import threading
 import time
 
@@ -43,9 +45,10 @@ class PageServer:
 
     pages: path -> Page or (content type, body), looked up without the query;
     a subclass may answer other paths by overriding page(). delays: path ->
-    seconds to wait before answering. listening=False binds the port but
-    refuses connections until listen(): a server that is down and comes up
-    later at the same address. tls=(certificate, key) serves https."""
+    seconds to wait before answering. listening=False makes a server that is
+    down and comes up later at the same address: until listen() it resets
+    every connection at once, and records when in `refused`. tls=(certificate,
+    key) serves https."""
 
     def __init__(self, pages=None, delays=None, host="127.0.0.1", listening=True, tls=None,
                  no_store=True):
@@ -58,6 +61,8 @@ class PageServer:
         self.requests = []  # paths in arrival order
         self.times = []  # monotonic arrival time of each
         self.connections = 0  # accepted, whether a request follows or not
+        self.refused = []  # monotonic times of the connections reset while down
+        self.up = threading.Event()
         self.changed = threading.Condition(threading.RLock())
 
     def page(self, path, query):
@@ -113,17 +118,38 @@ class PageServer:
             self.httpd.socket = context.wrap_socket(self.httpd.socket, server_side=True,
                                                     do_handshake_on_connect=False)
         self.thread = None
+        self.httpd.server_activate()
         if self.listening:
             self.listen()
+        else:
+            self.httpd.socket.settimeout(0.05)
+            self.down = threading.Thread(target=self.reset_connections, daemon=True)
+            self.down.start()
         return self
+
+    def reset_connections(self):
+        while not self.up.is_set():
+            try:
+                connection, _ = self.httpd.socket.accept()
+            except OSError:
+                continue  # a timeout, to see whether the server is up
+            connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            connection.close()
+            with self.changed:
+                self.refused.append(time.monotonic())
+                self.changed.notify_all()
 
     def listen(self):
         """Starts answering (at once, unless listening=False was given)."""
-        self.httpd.server_activate()
+        if not self.listening:
+            self.up.set()
+            self.down.join()
+            self.httpd.socket.settimeout(None)
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
 
     def __exit__(self, *exc):
+        self.up.set()
         if self.thread:
             self.httpd.shutdown()
         self.httpd.server_close()
