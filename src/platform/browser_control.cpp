@@ -413,6 +413,7 @@ WebKitWebView* BrowserControl::create_view() const {
                                                       : WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
     webkit_network_session_set_tls_errors_policy(webkit_web_view_get_network_session(view),
                                                  WEBKIT_TLS_ERRORS_POLICY_FAIL);
+    wait_for_enter_in_frames(view);
     return view;
 }
 
@@ -628,8 +629,11 @@ void BrowserControl::run_script(const char* script) {
                                         nullptr);
 }
 
-void BrowserControl::press_enter() {
-    static const std::string script = std::string(kFocused) + R"(
+// A function `enter()` that gives the focused element an Enter, as a key
+// would: key events to its handlers, then a line break in a text area or an
+// editable element, or the submission of the form of a text field.
+constexpr std::string_view kEnter = R"(
+const enter = () => {
   const {doc, el} = focused();
   if (!el || el === doc.body) return;
   const init = {key: 'Enter', code: 'Enter', keyCode: 13, which: 13, bubbles: true,
@@ -645,7 +649,107 @@ void BrowserControl::press_enter() {
     }
   }
   el.dispatchEvent(new KeyboardEvent('keyup', init));
+};
+)";
+
+// Runs in every frame. The program can run a script in the top frame only,
+// but it can answer a message of any frame: so the one frame that sees the
+// focused element (the top frame, or one whose parent is of another site)
+// asks for the keyboard's Enter while the focus lies there, and gives it when
+// the answer says so.
+constexpr std::string_view kEnterWaiter = R"(
+const root = (() => {
+  try {
+    return window === window.top || !parent.document;
+  } catch (e) {
+    return true;
+  }
+})();
+const ours = () => root && document.hasFocus() && !focused().foreign;
+let waiting = false;
+const wait = () => {
+  if (waiting || !ours()) return;
+  waiting = true;
+  window.webkit.messageHandlers.enter.postMessage(null).then(pressed => {
+    waiting = false;
+    if (pressed && ours()) enter();
+    wait();
+  }, () => {
+    waiting = false;
+  });
+};
+addEventListener('focus', wait, true);
+wait();
 })())";
+
+namespace {
+
+constexpr const char* kEnterWaiting = "corvalen-enter-waiting";
+
+// The frame that waits for the keyboard's Enter: its request, to answer, and
+// what it asked with, whose context makes the answer.
+struct EnterWaiting {
+    WebKitScriptMessageReply* reply;
+    JSCValue* message;
+
+    static void answer(gpointer data, bool pressed) {
+        auto* waiting = static_cast<EnterWaiting*>(data);
+        JSCValue* value = jsc_value_new_boolean(jsc_value_get_context(waiting->message), pressed);
+        webkit_script_message_reply_return_value(waiting->reply, value);
+        g_object_unref(value);
+        release(waiting);
+    }
+
+    static void release(gpointer data) {
+        auto* waiting = static_cast<EnterWaiting*>(data);
+        webkit_script_message_reply_unref(waiting->reply);
+        g_object_unref(waiting->message);
+        delete waiting;
+    }
+};
+
+} // namespace
+
+void BrowserControl::wait_for_enter_in_frames(WebKitWebView* view) {
+    WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view);
+    webkit_user_content_manager_register_script_message_handler_with_reply(content, "enter",
+                                                                           "corvalen");
+    static const std::string source =
+        std::string(kFocused) + std::string(kEnter) + std::string(kEnterWaiter);
+    WebKitUserScript* script = webkit_user_script_new_for_world(
+        source.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, "corvalen", nullptr, nullptr);
+    webkit_user_content_manager_add_script(content, script);
+    webkit_user_script_unref(script);
+    // The frame that asks now is the one with the focus; the one that asked
+    // before is let go.
+    g_signal_connect_object(
+        content, "script-message-with-reply-received::enter",
+        G_CALLBACK(+[](WebKitUserContentManager* /*content*/, JSCValue* message,
+                       WebKitScriptMessageReply* reply, WebKitWebView* asked) -> gboolean {
+            guard_callback([&] {
+                auto* waiting = new EnterWaiting{webkit_script_message_reply_ref(reply),
+                                                 JSC_VALUE(g_object_ref(message))};
+                if (gpointer before = g_object_steal_data(G_OBJECT(asked), kEnterWaiting)) {
+                    EnterWaiting::answer(before, false);
+                }
+                g_object_set_data_full(G_OBJECT(asked), kEnterWaiting, waiting,
+                                       EnterWaiting::release);
+            });
+            return TRUE;
+        }),
+        view, static_cast<GConnectFlags>(0));
+}
+
+void BrowserControl::press_enter() {
+    if (gpointer waiting = g_object_steal_data(G_OBJECT(m_view), kEnterWaiting)) {
+        EnterWaiting::answer(waiting, true);
+        return;
+    }
+    // No frame waits (as when the focus lies in a frame no script runs in):
+    // the top frame looks for the focus itself.
+    static const std::string script =
+        std::string(kFocused) + std::string(kEnter) + "enter();\n})()";
     run_script(script.c_str());
 }
 

@@ -65,9 +65,9 @@ public:
     // Emitted when ClearSession put a new view in place of `old`, so that the
     // container puts it where the old one was.
     sigc::signal<void(GtkWidget* old)>& signal_view_replaced() { return m_view_replaced; }
-    // Gives the page's focused element an Enter, as a key would: key events
-    // to its handlers, then a line break in a text area or an editable
-    // element, or the submission of the form of a text field.
+    // Gives the page's focused element, in whatever frame, an Enter, as a key
+    // would: key events to its handlers, then a line break in a text area or
+    // an editable element, or the submission of the form of a text field.
     void press_enter();
     // Scrolls the page's focused element into view, also after the view was
     // resized.
@@ -81,6 +81,9 @@ private:
     friend class Signals;
 
     [[nodiscard]] WebKitWebView* create_view() const;
+    // Lets every frame of `view`, of any site, take the keyboard's Enter
+    // from press_enter.
+    static void wait_for_enter_in_frames(WebKitWebView* view);
     // Gives a visitor's command to the navigator, and does what it says; with
     // `fresh_process`, in a new web process, as for a page that cannot answer.
     void command(controls::Navigator::Command command, bool fresh_process = false);

@@ -122,6 +122,18 @@ void add_window(GtkWidget* window) {
     }
 }
 
+// A pop-up (a page's select list, the context menu, a tooltip) is a surface
+// of its own, which takes no cursor from the window it belongs to: each one
+// follows the cursor of the program as a window does.
+gboolean on_widget_realize(GSignalInvocationHint* /*hint*/, guint count, const GValue* values,
+                           gpointer /*data*/) {
+    auto* widget = count >= 1 ? static_cast<GtkWidget*>(g_value_get_object(&values[0])) : nullptr;
+    if (widget != nullptr && GTK_IS_NATIVE(widget) && !GTK_IS_WINDOW(widget)) {
+        add_window(widget);
+    }
+    return TRUE;
+}
+
 // A touch hides the cursor; a mouse that moves shows it again. A move that
 // a touch makes as a pointer does not count.
 gboolean on_surface_event(GSignalInvocationHint* /*hint*/, guint count, const GValue* values,
@@ -159,6 +171,8 @@ void CursorHiding::configure(Mode mode, Gtk::Window& window) {
     }
     s.none = gdk_cursor_new_from_name("none", nullptr);
     add_window(GTK_WIDGET(window.gobj()));
+    g_signal_add_emission_hook(g_signal_lookup("realize", GTK_TYPE_WIDGET), 0, on_widget_realize,
+                               nullptr, nullptr);
     if (mode == Mode::Hidden) {
         set_hidden(true);
     } else {

@@ -14,7 +14,8 @@ class CursorHiding {
 public:
     using Mode = controls::TouchSettings::Cursor;
 
-    // For the program's windows from now on: `window` and every dialog.
+    // For the program's windows from now on: `window`, every dialog and
+    // every pop-up (menus, lists and tooltips over a window).
     static void configure(Mode mode, Gtk::Window& window);
     // A dialog about to be shown follows the cursor of the program.
     static void follow(Gtk::Window& window);

@@ -8,10 +8,13 @@
 namespace corvalen::platform {
 namespace {
 
-// A WebKitInputMethodContext that composes nothing: it only reports focus.
+// A WebKitInputMethodContext that composes nothing: it only reports focus,
+// and what the focused field asks for.
 struct KeyboardContext {
     WebKitInputMethodContext parent;
     InputMethod::FocusCallback* focus;
+    bool focused;
+    bool digits;
 };
 
 struct KeyboardContextClass {
@@ -22,16 +25,32 @@ GType keyboard_context_get_type();
 
 G_DEFINE_TYPE(KeyboardContext, keyboard_context, WEBKIT_TYPE_INPUT_METHOD_CONTEXT)
 
+bool asks_for_digits(WebKitInputMethodContext* context) {
+    const auto purpose = webkit_input_method_context_get_input_purpose(context);
+    return purpose == WEBKIT_INPUT_PURPOSE_DIGITS || purpose == WEBKIT_INPUT_PURPOSE_NUMBER ||
+           purpose == WEBKIT_INPUT_PURPOSE_PHONE;
+}
+
 void report_focus(WebKitInputMethodContext* context, bool focused) {
     auto* self = reinterpret_cast<KeyboardContext*>(context);
+    self->focused = focused;
+    self->digits = asks_for_digits(context);
     if (self->focus == nullptr) {
         return;
     }
-    const auto purpose = webkit_input_method_context_get_input_purpose(context);
-    const bool digits = purpose == WEBKIT_INPUT_PURPOSE_DIGITS ||
-                        purpose == WEBKIT_INPUT_PURPOSE_NUMBER ||
-                        purpose == WEBKIT_INPUT_PURPOSE_PHONE;
-    guard_callback([&] { (*self->focus)(focused, digits); });
+    guard_callback([&] { (*self->focus)(focused, self->digits); });
+}
+
+// The focus that moves straight from one field to another is no focus out
+// and in: the engine only gives the context the new field's purpose. A field
+// that asks for other keys is reported as a field that gained the focus, so
+// that the keyboard shows its page of keys.
+void on_context_purpose_notify(WebKitInputMethodContext* context, GParamSpec* /*property*/,
+                               gpointer /*data*/) {
+    auto* self = reinterpret_cast<KeyboardContext*>(context);
+    if (self->focused && asks_for_digits(context) != self->digits) {
+        report_focus(context, true);
+    }
 }
 
 void keyboard_context_get_preedit(WebKitInputMethodContext* /*context*/, gchar** text,
@@ -66,6 +85,9 @@ void keyboard_context_class_init(KeyboardContextClass* klass) {
 
 void keyboard_context_init(KeyboardContext* self) {
     self->focus = nullptr;
+    self->focused = false;
+    self->digits = false;
+    g_signal_connect(self, "notify::input-purpose", G_CALLBACK(on_context_purpose_notify), nullptr);
 }
 
 } // namespace

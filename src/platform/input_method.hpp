@@ -16,6 +16,7 @@ namespace corvalen::platform {
 class InputMethod {
 public:
     // `focus` is told true with `digits` when a text field gains the focus,
+    // or the focus moves straight on to a field that asks for other keys;
     // false when it loses it.
     using FocusCallback = std::function<void(bool focused, bool digits)>;
 
