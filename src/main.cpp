@@ -9,16 +9,23 @@
 
 #include "controls/drawing.hpp"
 #include "inifile/application.hpp"
+#include "input/input_watch.hpp"
 #include "password/frm_password.hpp"
-#include "platform/errors.hpp"
-#include "platform/input_watch.hpp"
-#include "platform/main_window.hpp"
-#include "platform/password_window.hpp"
-#include "platform/runtime.hpp"
 #include "shell/frm_browser.hpp"
+#include "toolkit/errors.hpp"
+#include "web/browser_control.hpp"
+#include "windows/main_window.hpp"
+#include "windows/password_window.hpp"
+#include "windows/runtime.hpp"
 
 int main() {
-    using namespace corvalen::platform;
+    using corvalen::input::InputWatch;
+    using corvalen::toolkit::report_handler_errors;
+    using corvalen::toolkit::run_handler;
+    using corvalen::web::BrowserControl;
+    using corvalen::windows::MainWindow;
+    using corvalen::windows::PasswordWindow;
+    using corvalen::windows::Runtime;
     // Without graphics hardware everything is drawn on the CPU: the web view
     // composites without GL (see BrowserControl), so neither GTK nor WebKit's
     // side of this process needs to load a GL driver. On software GL, loading

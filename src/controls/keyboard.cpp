@@ -37,11 +37,7 @@ KeyboardLayout make_layout(std::string_view row1, std::string_view row2, std::st
         {Action::Symbols, "?123", 3}, {Action::Space, " ", 12}, {Action::Enter, "↵", 3}};
     KeyRow symbols_bottom{
         {Action::Letters, "ABC", 3}, {Action::Space, " ", 12}, {Action::Enter, "↵", 3}};
-    if (with_hide) {
-        letters_bottom.push_back({Action::Hide, "⌨", 3});
-        symbols_bottom.push_back({Action::Hide, "⌨", 3});
-    }
-    return {
+    KeyboardLayout layout{
         .letters = {typed(row1), typed(row2),
                     with({Action::Shift, "⇧", 3}, typed(row3), {Action::Backspace, "⌫", 3}),
                     letters_bottom},
@@ -50,6 +46,7 @@ KeyboardLayout make_layout(std::string_view row1, std::string_view row2, std::st
                     with(kNone, typed("! ? , . : ; ' \" _ ~ `"), {Action::Backspace, "⌫", 3}),
                     symbols_bottom},
     };
+    return with_hide ? with_hide_key(std::move(layout)) : layout;
 }
 
 } // namespace
@@ -68,6 +65,13 @@ std::optional<KeyboardLayout> keyboard_layout(std::string_view name, bool with_h
                            with_hide);
     }
     return std::nullopt;
+}
+
+KeyboardLayout with_hide_key(KeyboardLayout layout) {
+    for (auto* page : {&layout.letters, &layout.symbols}) {
+        page->back().push_back({Action::Hide, "⌨", 3});
+    }
+    return layout;
 }
 
 void Keyboard::focus_in(bool digits) {

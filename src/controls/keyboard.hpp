@@ -11,20 +11,6 @@
 
 namespace corvalen::controls {
 
-// [Touch]: how the program suits a terminal that has a touch screen and no
-// keyboard. The defaults change nothing.
-struct TouchSettings {
-    enum class Cursor {
-        Shown,
-        Hidden,           // never drawn over the program's windows
-        HiddenAfterTouch, // hidden by a touch, shown again by a mouse
-    };
-    bool keyboard = false; // an on-screen keyboard for text fields
-    std::string layout = "qwerty";
-    Cursor cursor = Cursor::Shown;
-    bool page_zoom = true; // pinch and Ctrl+scroll zoom pages
-};
-
 struct KeyCap {
     enum class Action {
         Type, // types `text`, in capitals while shifted
@@ -39,6 +25,7 @@ struct KeyCap {
     Action action = Action::Type;
     std::string text; // for Type: one character, as typed unshifted; else the label
     int width = 2;    // in half keys
+    bool operator==(const KeyCap&) const = default;
 };
 
 using KeyRow = std::vector<KeyCap>;
@@ -48,11 +35,28 @@ using KeyRow = std::vector<KeyCap>;
 struct KeyboardLayout {
     std::vector<KeyRow> letters;
     std::vector<KeyRow> symbols;
+    bool operator==(const KeyboardLayout&) const = default;
 };
 
 // "qwerty", "azerty" or "qwertz"; none for any other name. `with_hide` adds
 // the key that hides the keyboard.
 std::optional<KeyboardLayout> keyboard_layout(std::string_view name, bool with_hide);
+// `layout` with the key that hides the keyboard at the end of each page.
+KeyboardLayout with_hide_key(KeyboardLayout layout);
+
+// [Touch]: how the program suits a terminal that has a touch screen and no
+// keyboard. The defaults change nothing.
+struct TouchSettings {
+    enum class Cursor {
+        Shown,
+        Hidden,           // never drawn over the program's windows
+        HiddenAfterTouch, // hidden by a touch, shown again by a mouse
+    };
+    bool keyboard = false; // an on-screen keyboard for text fields
+    KeyboardLayout layout = *keyboard_layout("qwerty", false);
+    Cursor cursor = Cursor::Shown;
+    bool page_zoom = true; // pinch and Ctrl+scroll zoom pages
+};
 
 // The state of one on-screen keyboard: shown or not, Shift, which page.
 class Keyboard {

@@ -155,7 +155,14 @@ void frmBrowser::read_touch_settings(cInifile& ini) {
     using Cursor = corvalen::controls::TouchSettings::Cursor;
     ini.Section("Touch");
     m_touch.keyboard = checked_value_of(ini, m_log, "Touch", settings::kKeyboard) == "1";
-    m_touch.layout = checked_value_of(ini, m_log, "Touch", settings::kKeyboardLayout);
+    // Parsed once, here: the windows get the layout itself.
+    const std::string layout_name = value_of(ini, settings::kKeyboardLayout);
+    auto layout = corvalen::controls::keyboard_layout(layout_name, false);
+    if (!layout) {
+        report(m_log, "Touch", settings::kKeyboardLayout, layout_name);
+        layout = corvalen::controls::keyboard_layout(settings::kKeyboardLayout.fallback, false);
+    }
+    m_touch.layout = std::move(*layout);
     const std::string cursor = checked_value_of(ini, m_log, "Touch", settings::kHideCursor);
     m_touch.cursor = cursor == "1"   ? Cursor::Hidden
                      : cursor == "2" ? Cursor::HiddenAfterTouch

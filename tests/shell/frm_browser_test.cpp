@@ -300,7 +300,7 @@ TEST_F(FormTest, TouchSettingsAreTakenOrReported) {
         fresh.form.Form_Load();
         const auto& touch = fresh.form.touch_settings();
         EXPECT_EQ(touch.keyboard, c.keyboard);
-        EXPECT_EQ(touch.layout, c.layout);
+        EXPECT_EQ(touch.layout, controls::keyboard_layout(c.layout, false));
         EXPECT_EQ(touch.cursor, c.cursor);
         EXPECT_EQ(touch.page_zoom, c.zoom);
         const std::string log = fresh.log.str();

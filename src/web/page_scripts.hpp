@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// What the program asks of a page, in a script world of its own that the
+// page's scripts can neither see nor change: where the focus is, an Enter
+// from the on-screen keyboard, the focused field in sight.
+
+#include <string>
+
+typedef struct _WebKitWebView WebKitWebView;
+
+namespace corvalen::web {
+
+inline constexpr const char* kScriptWorld = "corvalen";
+
+// Lets every frame of `view`, of any site, take the keyboard's Enter from
+// press_enter.
+void wait_for_enter_in_frames(WebKitWebView* view);
+// Gives the focused element, in whatever frame, an Enter, as a key would:
+// key events to its handlers, then a line break in a text area or an
+// editable element, or the submission of the form of a text field.
+void press_enter(WebKitWebView* view);
+// Scrolls the focused element into view, also after the view was resized.
+void reveal_focus(WebKitWebView* view);
+// A script whose value tells whether a text field, or an element in a frame
+// of another site, has the focus.
+const std::string& field_focused_script();
+
+} // namespace corvalen::web

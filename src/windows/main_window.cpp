@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: MIT
+#include "main_window.hpp"
+
+#include "window_rules.hpp"
+
+#include <gtkmm/eventcontrollerkey.h>
+#include <gtkmm/eventcontrollerscroll.h>
+#include <gtkmm/gestureclick.h>
+#include <gtkmm/gesturezoom.h>
+
+#include "input/cursor.hpp"
+
+namespace corvalen::windows {
+namespace {
+
+constexpr int kPictureCount = 6;
+constexpr const char* kIconName = "corvalen";
+
+} // namespace
+
+MainWindow::MainWindow(const std::string& title,
+                       std::span<const controls::ToolbarButtonDesign> buttons,
+                       web::BrowserControl& browser)
+    : m_normal_pictures("normal", kPictureCount), m_hot_pictures("hot", kPictureCount),
+      m_toolbar(m_normal_pictures, m_hot_pictures), m_browser(browser),
+      m_client_area(m_toolbar, m_browser), m_content(Gtk::Orientation::VERTICAL),
+      m_notice(m_overlay) {
+    for (const controls::ToolbarButtonDesign& button : buttons) {
+        m_toolbar.add_button(button.key, button.picture);
+    }
+    widgets::install_builtin_icons(get_display());
+    set_icon_name(kIconName);
+    set_title(title);
+    set_decorated(false);
+    // The on-screen keyboard, when there is one, goes below the client area,
+    // which gives up the height it takes.
+    m_client_area.set_vexpand(true);
+    m_content.append(m_client_area);
+    m_overlay.set_child(m_content);
+    set_child(m_overlay);
+    refuse_debugging(*this);
+    auto keys = Gtk::EventControllerKey::create();
+    keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+    keys->signal_key_pressed().connect(
+        [this, controller = keys.get()](guint keyval, guint, Gdk::ModifierType state) {
+            return on_key_captured(*controller, keyval, state);
+        },
+        false);
+    add_controller(keys);
+    // Tab and Shift+Tab cycle through the page and then every shown toolbar
+    // button, exit included, and back to the page: the focus is never lost.
+    // Within the page, the page moves it and hands it back at either end.
+    set_tab_order(*this, [this] {
+        std::vector<Gtk::Widget*> order{Glib::wrap(m_browser.widget())};
+        for (Gtk::Widget* button : m_toolbar.buttons_in_order()) {
+            order.push_back(button);
+        }
+        return order;
+    });
+}
+
+bool MainWindow::on_key_captured(const Gtk::EventControllerKey& keys, guint keyval,
+                                 Gdk::ModifierType state) {
+    if (m_notice.takes_input()) {
+        return true; // a key that ends the notice does nothing else
+    }
+    // The page gets every key first and gives back those it leaves alone. At
+    // its first or last element it hands the focus to the toolbar and then
+    // gives the Tab back as well: that key has done its work and must not move
+    // the focus a second time.
+    const auto event = keys.get_current_event();
+    const PageKey key{keyval, event ? event->get_time() : 0};
+    Gtk::Widget* focus = get_focus();
+    GtkWidget* page = m_browser.widget();
+    if (focus != nullptr &&
+        (focus->gobj() == page || gtk_widget_is_ancestor(focus->gobj(), page))) {
+        // The keyboard's menu keys would open the toolkit's own text menu in
+        // a page's field (with Insert Emoji), past the filtered context menu.
+        const bool shift = (state & Gdk::ModifierType::SHIFT_MASK) == Gdk::ModifierType::SHIFT_MASK;
+        if (keyval == GDK_KEY_Menu || (keyval == GDK_KEY_F10 && shift)) {
+            return true;
+        }
+        m_last_page_key = key;
+        return false;
+    }
+    return key == m_last_page_key;
+}
+
+void MainWindow::use_touch(const controls::TouchSettings& touch) {
+    if (touch.keyboard) {
+        use_keyboard(controls::with_hide_key(touch.layout));
+        m_keypad = touch.layout;
+    }
+    input::CursorHiding::configure(touch.cursor, *this);
+    input::CursorHiding::follow_view(m_browser.widget());
+    if (!touch.page_zoom) {
+        // Two fingers on a touch screen or touchpad would pinch the page
+        // larger, and Ctrl with the wheel zooms pages that zoom themselves
+        // (maps, viewers): those events end here, before the page.
+        auto scroll = Gtk::EventControllerScroll::create();
+        scroll->set_flags(Gtk::EventControllerScroll::Flags::BOTH_AXES);
+        scroll->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+        scroll->signal_scroll().connect(
+            [controller = scroll.get()](double, double) {
+                return (controller->get_current_event_state() & Gdk::ModifierType::CONTROL_MASK) ==
+                       Gdk::ModifierType::CONTROL_MASK;
+            },
+            false);
+        m_client_area.add_controller(scroll);
+        auto pinch = Gtk::GestureZoom::create();
+        pinch->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+        pinch->signal_begin().connect([gesture = pinch.get()](Gdk::EventSequence*) {
+            gesture->set_state(Gtk::EventSequenceState::CLAIMED);
+        });
+        m_client_area.add_controller(pinch);
+    }
+    m_view_replaced = m_browser.signal_view_replaced().connect([this](GtkWidget*) {
+        input::CursorHiding::follow_view(m_browser.widget());
+        if (m_keyboard) {
+            // A new visitor: letters, no Shift, and no keyboard until a field
+            // asks for one.
+            m_keyboard->state().reset();
+            show_keyboard(false);
+            m_input_method->attach(m_browser.widget());
+        }
+    });
+}
+
+void MainWindow::use_keyboard(const controls::KeyboardLayout& layout) {
+    constexpr int kKeyHeight = 56;
+    m_keyboard = std::make_unique<widgets::KeyboardPanel>(layout, 0, kKeyHeight);
+    m_keyboard->set_visible(false);
+    m_content.append(*m_keyboard);
+    m_input_method = std::make_unique<web::InputMethod>([this](bool focused, bool digits) {
+        if (focused) {
+            m_keyboard->state().focus_in(digits);
+        } else {
+            m_keyboard->state().focus_out();
+        }
+        show_keyboard(m_keyboard->state().shown());
+    });
+    m_input_method->attach(m_browser.widget());
+    m_keyboard->type_into({.text = [this](const std::string& text) { m_input_method->type(text); },
+                           .backspace = [this] { m_input_method->backspace(); },
+                           .enter = [this] { m_browser.press_enter(); }});
+    m_keyboard->on_hidden([this] { show_keyboard(false); });
+    // A touch on the page brings back a keyboard hidden by its key, once the
+    // page has taken the touch, if a text field still has the focus then.
+    auto touch = Gtk::GestureClick::create();
+    touch->set_button(0);
+    touch->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+    touch->signal_released().connect([this](int, double, double) {
+        if (m_keyboard->state().field() && !m_keyboard->state().shown()) {
+            m_browser.when_field_focused([this] { show_keyboard(m_keyboard->state().touched()); });
+        }
+    });
+    m_client_area.add_controller(touch);
+    m_keyboard->on_redrawn([this] {
+        if (m_keyboard->get_visible()) {
+            m_browser.reveal_focus();
+        }
+    });
+}
+
+void MainWindow::show_keyboard(bool shown) {
+    // Drawn anew for each field (its page of keys may differ), but never
+    // from within a key's own click: that key would go while being clicked.
+    m_keyboard->set_visible(shown);
+    if (shown) {
+        m_keyboard->refresh(); // and the field is brought into sight
+    }
+}
+
+void MainWindow::show_full_screen() {
+    const Gdk::Rectangle monitor = primary_monitor_geometry(get_display());
+    if (monitor.get_width() > 0 && monitor.get_height() > 0) {
+        set_default_size(monitor.get_width(), monitor.get_height());
+    }
+    fullscreen();
+    present();
+    gtk_widget_grab_focus(m_browser.widget());
+}
+
+} // namespace corvalen::windows

@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: MIT
+#include "password_window.hpp"
+
+#include "toolkit/style.hpp"
+#include "window_rules.hpp"
+
+namespace corvalen::windows {
+namespace {
+
+constexpr int kWidth = 304; // client area, pixels
+constexpr int kHeight = 88;
+
+void place(Gtk::Fixed& layout, Gtk::Widget& control, int left, int top, int width, int height) {
+    control.set_size_request(width, height);
+    layout.put(control, left, top);
+}
+
+} // namespace
+
+PasswordWindow::PasswordWindow(Gtk::Window& owner, const controls::KeyboardLayout* keypad)
+    : DialogWindow(owner, "Afsluiten", kWidth, kHeight), m_content(Gtk::Orientation::VERTICAL),
+      Label1("Wachtwoord:"), cmdOK("OK"), cmdCancel("Annuleren") {
+    toolkit::install_dialog_style();
+    set_icon_name("corvalen-password");
+
+    Label1.set_xalign(0.0F);
+    txtPassword.set_visibility(false);
+    txtPassword.set_invisible_char('*');
+    // A password purpose keeps input methods from composing or showing text.
+    txtPassword.set_input_purpose(Gtk::InputPurpose::PASSWORD);
+    txtPassword.set_input_hints(Gtk::InputHints::NO_SPELLCHECK | Gtk::InputHints::NO_EMOJI |
+                                Gtk::InputHints::PRIVATE);
+    txtPassword.set_activates_default(true);
+
+    place(m_layout, Label1, 16, 16, 81, 17);
+    place(m_layout, txtPassword, 104, 16, 185, 19);
+    place(m_layout, cmdOK, 208, 48, 81, 25);
+    place(m_layout, cmdCancel, 120, 48, 81, 25);
+    if (keypad == nullptr) {
+        set_content(m_layout);
+    } else {
+        constexpr int kKeyWidth = 48;
+        constexpr int kKeyHeight = 48;
+        m_layout.set_size_request(kWidth, kHeight);
+        m_layout.set_halign(Gtk::Align::START);
+        m_keypad = std::make_unique<widgets::KeyboardPanel>(*keypad, kKeyWidth, kKeyHeight);
+        m_keypad->type_into({.text = [this](const std::string& text) { type(text); },
+                             .backspace = [this] { backspace(); },
+                             .enter = [this] { cmdOK.activate(); }});
+        m_content.append(m_layout);
+        m_content.append(*m_keypad);
+        set_content(m_content);
+    }
+    set_default_widget(cmdOK);
+    // The label takes no focus; the buttons follow the text box in this
+    // order, not in the order of their places.
+    set_tab_order(*this, [this] {
+        return std::vector<Gtk::Widget*>{&txtPassword, &cmdOK, &cmdCancel};
+    });
+
+    // Both buttons only hide the window; the caller reads the text afterwards.
+    cmdOK.signal_clicked().connect([this] { hide(); });
+    cmdCancel.signal_clicked().connect([this] { hide(); });
+
+    press_on_escape(cmdCancel);
+}
+
+void PasswordWindow::show_modal() {
+    txtPassword.grab_focus();
+    run_modal();
+}
+
+void PasswordWindow::type(const std::string& text) {
+    txtPassword.delete_selection();
+    int position = txtPassword.get_position();
+    txtPassword.insert_text(text, -1, position);
+    txtPassword.set_position(position);
+}
+
+void PasswordWindow::backspace() {
+    int start = 0;
+    int end = 0;
+    const int position = txtPassword.get_position();
+    if (txtPassword.get_selection_bounds(start, end)) {
+        txtPassword.delete_selection();
+    } else if (position > 0) {
+        txtPassword.delete_text(position - 1, position);
+    }
+}
+
+std::string PasswordWindow::text() const {
+    return txtPassword.get_text();
+}
+
+bool PasswordWindow::on_close_request() {
+    // Closed from the title bar: the entry is lost, as if the controls went.
+    m_closed = true;
+    hide();
+    return true;
+}
+
+} // namespace corvalen::windows
