@@ -13,7 +13,10 @@ import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "gui"))
+REPOSITORY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+sys.path.insert(0, os.path.join(REPOSITORY, "tests", "gui"))
+# The toolbar's pictures, to find them in a screenshot.
+os.environ.setdefault("CORVALEN_ASSETS", os.path.join(REPOSITORY, "assets"))
 from kiosk import (Display, Image, Kiosk, PageServer, picture_corner, toolbar_picture,  # noqa: E402
                    wait_until)
 
@@ -123,12 +126,16 @@ class PackageFiles(unittest.TestCase):
                     self.assertEqual(result.returncode, 78)
                     self.assertIn("no exit password", result.stderr)
         # systemd does not restart a session refused so, and the unit's check
-        # puts what is wrong in the journal without stopping the kiosk.
+        # puts what is wrong in the journal without stopping the kiosk; the
+        # program's readiness and watchdog pings are taken from any process
+        # of the unit, since the session script is its main one.
         for unit in ("corvalen-kiosk.service", "corvalen-kiosk-x11.service"):
             with open(os.path.join(here, unit), encoding="ascii") as f:
                 lines = f.read().splitlines()
             self.assertIn("RestartPreventExitStatus=78", lines, unit)
             self.assertIn("ExecStartPre=-/usr/lib/corvalen/corvalen-ini check", lines, unit)
+            for line in ("Type=notify", "NotifyAccess=all", "WatchdogSec=30"):
+                self.assertIn(line, lines, unit)
 
     def test_lintian_finds_no_error(self):
         result = subprocess.run(["lintian", "--tag-display-limit", "0", PACKAGE],
@@ -208,10 +215,14 @@ class InstalledPackage(unittest.TestCase):
                                 "WAYLAND_DISPLAY=wayland-0", "grim", shot], capture_output=True)
                 return Image.load(shot)
 
+            def toolbar_or_black():
+                taken = screenshot()
+                black = not any(taken.data)
+                return taken if black or taken.matches_at(toolbar_picture(6),
+                                                          *picture_corner("end")) else None
+
             # The page has loaded; the compositor shows it with its next frame.
-            image = wait_until(lambda: (lambda taken: taken if taken.matches_at(
-                toolbar_picture(6), *picture_corner("end")) else None)(screenshot()), 10) \
-                or screenshot()
+            image = wait_until(toolbar_or_black, 10) or screenshot()
             if not any(image.data):
                 self.skipTest("the headless compositor captured an all-black output here")
             self.assertTrue(image.matches_at(toolbar_picture(6), *picture_corner("end")), "toolbar")

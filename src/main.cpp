@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "controls/drawing.hpp"
+#include "fleet/health.hpp"
 #include "inifile/application.hpp"
 #include "input/input_watch.hpp"
 #include "password/frm_password.hpp"
@@ -19,6 +20,8 @@
 #include "windows/runtime.hpp"
 
 int main() {
+    // Before anything starts a process of its own.
+    corvalen::fleet::Health health;
     using corvalen::input::InputWatch;
     using corvalen::toolkit::report_handler_errors;
     using corvalen::toolkit::run_handler;
@@ -56,6 +59,7 @@ int main() {
     // windows here (bench/RESULTS.md).
     gtk_init();
     BrowserControl browser(drawing);
+    browser.on_shown([&health](const std::string& uri) { health.shown(uri); });
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<Runtime> runtime;
     std::unique_ptr<frmBrowser> form;

@@ -261,6 +261,22 @@ bool same_address(std::string_view a, std::string_view b) {
            path(*first) == path(*second) && first->query == second->query;
 }
 
+std::string origin_of(std::string_view uri) {
+    const auto address = parse_address(uri);
+    if (!address) {
+        return "";
+    }
+    std::string origin = address->scheme + ":";
+    if (is_web(address->scheme)) {
+        const std::string host = canonical_host(address->host).value_or("");
+        origin += "//" + (host.find(':') != std::string::npos ? "[" + host + "]" : host);
+        if (address->port != -1 && address->port != default_port(address->scheme)) {
+            origin += ":" + std::to_string(address->port);
+        }
+    }
+    return origin;
+}
+
 SiteList::SiteList(std::string home_page, std::vector<SitePattern> patterns, Scope scope)
     : m_enabled(true), m_scope(scope), m_home_page(std::move(home_page)),
       m_home_site(SitePattern::site_of(m_home_page)), m_patterns(std::move(patterns)) {

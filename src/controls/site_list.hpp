@@ -45,6 +45,11 @@ private:
 // default port, an empty path, percent-encoding. The fragment does not count.
 bool same_address(std::string_view a, std::string_view b);
 
+// What an address tells of the site it is on, and nothing of the page: for a
+// web address its scheme, host and port ("https://catalogue.example:8443"),
+// for any other its scheme ("file:"); "" for a text that is no address.
+std::string origin_of(std::string_view uri);
+
 // One rule of a content filter, in the order given: a request whose address
 // the regular expression `url_filter` matches is blocked, or let through
 // whatever the rules before said.

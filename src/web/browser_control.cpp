@@ -262,6 +262,9 @@ private:
         } else if (event == WEBKIT_LOAD_FINISHED) {
             control->m_navigator.finished();
             control->release_freed_memory_later();
+            if (control->m_shown) {
+                control->m_shown(view_uri(control->m_view));
+            }
         }
     }
 

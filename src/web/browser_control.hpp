@@ -62,6 +62,11 @@ public:
     void on_size_changed(std::function<void()> callback) { m_size_changed = std::move(callback); }
     // Called when a frame was kept from an address the sites do not allow.
     void on_refused(std::function<void()> callback) { m_refused = std::move(callback); }
+    // Called when the view finished showing a page, or the message in place
+    // of one that cannot be reached, with its address.
+    void on_shown(std::function<void(const std::string& uri)> callback) {
+        m_shown = std::move(callback);
+    }
     // Emitted when ClearSession put a new view in place of `old`, so that the
     // container puts it where the old one was.
     sigc::signal<void(GtkWidget* old)>& signal_view_replaced() { return m_view_replaced; }
@@ -117,6 +122,7 @@ private:
     std::function<void()> m_size_changed;
     sigc::signal<void(GtkWidget*)> m_view_replaced;
     std::function<void()> m_refused;
+    std::function<void(const std::string&)> m_shown;
     controls::SiteList m_sites;
     std::optional<controls::Navigator::Command> m_held; // given while the filter was made
 };

@@ -119,6 +119,23 @@ TEST(SiteList, TheHomeSiteAndThePatternsAndNothingElse) {
     }
 }
 
+TEST(SiteList, AnOriginIsTheSiteAndNothingOfThePage) {
+    const struct {
+        const char* uri;
+        const char* origin;
+    } cases[] = {
+        {"https://Catalogue.example:443/search?q=a+visitor#x", "https://catalogue.example"},
+        {"http://127.0.0.1:8080/home.html", "http://127.0.0.1:8080"},
+        {"http://[::1]:8080/", "http://[::1]:8080"},
+        {"file:///srv/kiosk/index.html", "file:"},
+        {"about:blank", "about:"},
+        {"not an address", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(origin_of(c.uri), c.origin) << c.uri;
+    }
+}
+
 // Whether a content filter of `rules` lets a request for `uri` through, as
 // the engine applies it: the last rule that matches decides.
 bool filter_lets_through(const std::vector<FilterRule>& rules, const std::string& uri) {

@@ -36,13 +36,15 @@ def toolbar_picture(index, hot=False):
 
 class Kiosk:
     """The real program, copied into its own application directory with the
-    given corvalen.ini (or none), started with a clean home. With cage=True it
-    runs as the only client of cage (as nobody when the tests run as root):
-    cage draws into the display through its X11 back end, so that xdotool's
-    events reach the program while GTK stays on Wayland."""
+    given corvalen.ini (or none), started with a clean home and `env` added to
+    its environment. With cage=True it runs as the only client of cage (as
+    nobody when the tests run as root): cage draws into the display through
+    its X11 back end, so that xdotool's events reach the program while GTK
+    stays on Wayland."""
 
-    def __init__(self, display, settings=None, program=None, cage=False):
+    def __init__(self, display, settings=None, program=None, cage=False, env=None):
         self.display = display
+        self.env = env or {}
         self.settings = settings
         self.installed = program  # an installed program, run where it lies
         self.cage = cage
@@ -76,6 +78,7 @@ class Kiosk:
             "GTK_A11Y": "none",
             "NO_AT_BRIDGE": "1",
         }
+        env.update(self.env)
         self.log = open(os.path.join(self.directory, "output.log"), "w+b")
         command = ["dbus-run-session", "--", program]
         self.status_file = os.path.join(runtime, "status")

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <sigc++/connection.h>
+#include <string>
+
+namespace corvalen::fleet {
+
+// Tells systemd how the kiosk is, where a unit gives it a notify socket:
+// ready once the first page (or the message in its place) is shown, which
+// site it shows, and a sign of life from the main loop at least twice per
+// watchdog period, so that a user interface that stops answering is ended and
+// the session restarted. Without a notify socket it does nothing. Made before
+// the program starts any process, which must not inherit the socket.
+class Health {
+public:
+    Health();
+    ~Health();
+    Health(const Health&) = delete;
+    Health& operator=(const Health&) = delete;
+
+    // The view finished showing `uri`.
+    void shown(const std::string& uri);
+
+private:
+    void notify(const std::string& message) const;
+
+    std::string m_socket;
+    bool m_ready = false;
+    std::string m_status;
+    sigc::connection m_pings;
+};
+
+} // namespace corvalen::fleet
