@@ -36,6 +36,8 @@ public:
     virtual ~IToolbarButton() = default;
     // A hidden button is neither shown nor clickable; the others close up.
     virtual void Visible(bool visible) = 0;
+    // What assistive technology says the button is; the picture shows it.
+    virtual void AccessibleName(const std::string& name) = 0;
 };
 
 class IToolbar {

@@ -119,6 +119,28 @@ Keyboard::Output Keyboard::press(const KeyCap& key) {
     return {};
 }
 
+std::string Keyboard::name(const KeyCap& key) const {
+    switch (key.action) {
+    case Action::Type:
+        return label(key);
+    case Action::Shift:
+        return "Shift";
+    case Action::Backspace:
+        return "Backspace";
+    case Action::Enter:
+        return "Enter";
+    case Action::Space:
+        return "Space";
+    case Action::Symbols:
+        return "Digits and symbols";
+    case Action::Letters:
+        return "Letters";
+    case Action::Hide:
+        return "Hide keyboard";
+    }
+    return key.text;
+}
+
 std::string Keyboard::label(const KeyCap& key) const {
     if (key.action != Action::Type || !m_shifted) {
         return key.text;

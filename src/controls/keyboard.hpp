@@ -86,6 +86,9 @@ public:
     Output press(const KeyCap& key);
     // The key's label as it shows now.
     [[nodiscard]] std::string label(const KeyCap& key) const;
+    // What assistive technology says the key is: what it types, or what it
+    // does ("Shift", "Backspace", "Hide keyboard", ...).
+    [[nodiscard]] std::string name(const KeyCap& key) const;
     // A new visitor: letters, no Shift, hidden.
     void reset() { *this = Keyboard(); }
 

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstddef>
 #include <glibmm/main.h>
 #include <sys/socket.h>
 #include <sys/un.h>

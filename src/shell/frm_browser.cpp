@@ -149,6 +149,12 @@ void frmBrowser::read_texts(cInifile& ini) {
     m_continue = value_of(ini, settings::kContinue);
     m_blocked = value_of(ini, settings::kBlocked);
     MozillaBrowser1.UnreachableText(value_of(ini, settings::kUnreachable));
+    const std::pair<const char*, const settings::Key&> names[] = {
+        {"back", settings::kBack},       {"forward", settings::kForward}, {"stop", settings::kStop},
+        {"refresh", settings::kRefresh}, {"home", settings::kHome},       {"end", settings::kExit}};
+    for (const auto& [button, key] : names) {
+        Toolbar1.Buttons(button).AccessibleName(value_of(ini, key));
+    }
 }
 
 void frmBrowser::read_touch_settings(cInifile& ini) {

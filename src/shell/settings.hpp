@@ -85,11 +85,13 @@ inline constexpr Key kIdleReset{"IdleReset",
                                 "sessions do not end for lack of input",
                                 10,
                                 86400};
+// 20 s by default: time enough to hear the notice and answer it, also for a
+// visitor who needs more time to find a key.
 inline constexpr Key kIdleWarning{"IdleWarning",
-                                  "10",
+                                  "20",
                                   Kind::Seconds,
                                   "a whole number from 0 to 86400",
-                                  "the notice stands for the default 10 seconds",
+                                  "the notice stands for the default 20 seconds",
                                   0,
                                   86400};
 inline constexpr Key kClearOnHome{"ClearOnHome", "0", Kind::Flag, "0 or 1",
@@ -103,7 +105,15 @@ inline constexpr Key kBlocked{"Blocked", "This page is not available on this ter
 inline constexpr Key kUnreachable{
     "Unreachable",
     "This page cannot be reached at the moment. It will be tried again automatically.", Kind::Text};
-inline constexpr std::array kTexts{kStillThere, kContinue, kBlocked, kUnreachable};
+// What assistive technology says each toolbar button is.
+inline constexpr Key kBack{"Back", "Back", Kind::Text};
+inline constexpr Key kForward{"Forward", "Forward", Kind::Text};
+inline constexpr Key kStop{"Stop", "Stop", Kind::Text};
+inline constexpr Key kRefresh{"Refresh", "Refresh", Kind::Text};
+inline constexpr Key kHome{"Home", "Home", Kind::Text};
+inline constexpr Key kExit{"Exit", "Exit", Kind::Text};
+inline constexpr std::array kTexts{kStillThere, kContinue, kBlocked, kUnreachable, kBack,
+                                   kForward,    kStop,     kRefresh, kHome,        kExit};
 
 inline constexpr Key kKeyboard{"Keyboard", "0", Kind::Flag, "0 or 1", "no on-screen keyboard"};
 inline constexpr Key kKeyboardLayout{"KeyboardLayout", "qwerty", Kind::Layout,

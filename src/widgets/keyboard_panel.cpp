@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "keyboard_panel.hpp"
 
+#include <gtkmm/togglebutton.h>
+
 #include <algorithm>
 #include <glibmm/main.h>
 
@@ -62,7 +64,18 @@ void KeyboardPanel::refresh() {
         // Shorter rows are centred, as on a keyboard.
         int column = (widest - row_width(rows[r])) / 2;
         for (const KeyCap& key : rows[r]) {
-            auto button = std::make_unique<Gtk::Button>(m_state.label(key));
+            // Shift is a toggle, and says whether it is on.
+            std::unique_ptr<Gtk::Button> button;
+            if (key.action == KeyCap::Action::Shift) {
+                auto shift = std::make_unique<Gtk::ToggleButton>(m_state.label(key));
+                shift->set_active(m_state.shifted());
+                button = std::move(shift);
+            } else {
+                button = std::make_unique<Gtk::Button>(m_state.label(key));
+            }
+            gtk_accessible_update_property(GTK_ACCESSIBLE(button->gobj()),
+                                           GTK_ACCESSIBLE_PROPERTY_LABEL, m_state.name(key).c_str(),
+                                           -1);
             button->set_focusable(false);
             button->set_focus_on_click(false);
             button->set_size_request(-1, m_key_height);

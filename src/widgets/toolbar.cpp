@@ -33,6 +33,9 @@ ToolbarButton::ToolbarButton(std::string key, Glib::RefPtr<Gdk::Texture> normal,
     m_picture.set_halign(Gtk::Align::CENTER);
     m_picture.set_valign(Gtk::Align::CENTER);
     set_child(m_picture);
+    // The button carries the name; its picture would only repeat it.
+    gtk_accessible_update_state(GTK_ACCESSIBLE(m_picture.gobj()), GTK_ACCESSIBLE_STATE_HIDDEN, TRUE,
+                                -1);
     set_has_frame(false);
     set_focus_on_click(false);
     set_size_request(Toolbar::kButtonWidth, Toolbar::kButtonHeight);
@@ -41,6 +44,11 @@ ToolbarButton::ToolbarButton(std::string key, Glib::RefPtr<Gdk::Texture> normal,
     motion->signal_enter().connect(sigc::mem_fun(*this, &ToolbarButton::on_pointer_enter));
     motion->signal_leave().connect(sigc::mem_fun(*this, &ToolbarButton::on_pointer_leave));
     add_controller(motion);
+}
+
+void ToolbarButton::AccessibleName(const std::string& name) {
+    gtk_accessible_update_property(GTK_ACCESSIBLE(gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
+                                   name.c_str(), -1);
 }
 
 void ToolbarButton::on_pointer_enter(double /*x*/, double /*y*/) {

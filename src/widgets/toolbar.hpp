@@ -23,6 +23,7 @@ public:
 
     [[nodiscard]] const std::string& key() const { return m_key; }
     void Visible(bool visible) override { set_visible(visible); }
+    void AccessibleName(const std::string& name) override;
 
 private:
     void on_pointer_enter(double x, double y);

@@ -24,6 +24,8 @@ PasswordWindow::PasswordWindow(Gtk::Window& owner, const controls::KeyboardLayou
     set_icon_name("corvalen-password");
 
     Label1.set_xalign(0.0F);
+    gtk_accessible_update_relation(GTK_ACCESSIBLE(txtPassword.gobj()),
+                                   GTK_ACCESSIBLE_RELATION_LABELLED_BY, Label1.gobj(), nullptr, -1);
     txtPassword.set_visibility(false);
     txtPassword.set_invisible_char('*');
     // A password purpose keeps input methods from composing or showing text.

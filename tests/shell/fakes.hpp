@@ -23,7 +23,9 @@ class FakeToolbar : public controls::IToolbar {
 public:
     struct Button : controls::IToolbarButton {
         bool visible = true;
+        std::string name;
         void Visible(bool value) override { visible = value; }
+        void AccessibleName(const std::string& value) override { name = value; }
     };
 
     FakeToolbar() {

@@ -204,13 +204,13 @@ TEST_F(FormTest, SessionSettingsAreTakenOrReportedAndLeftAtTheirDefaults) {
     } cases[] = {
         {"", -1, nullptr, home},
         {"[Session]\nIdleReset=60\nIdleWarning=0\n", 60, nullptr, home},
-        {"[Session]\nIdleReset=60\n", 50, nullptr, home},
+        {"[Session]\nIdleReset=60\n", 40, nullptr, home},
         {"[Session]\nIdleReset=0\nIdleWarning=5\n", -1, nullptr, home},
         {"[Session]\nIdleReset=\n", -1, nullptr, home},
         {"[Session]\nIdleReset=9\n", -1, "IdleReset=\"9\"", home},
         {"[Session]\nIdleReset=1 min\n", -1, "IdleReset", home},
-        {"[Session]\nIdleReset=30\nIdleWarning=-1\n", 20, "IdleWarning", home},
-        {"[Session]\nIdleReset=30\nIdleWarning=\n", 20, "IdleWarning", home},
+        {"[Session]\nIdleReset=30\nIdleWarning=-1\n", 10, "IdleWarning", home},
+        {"[Session]\nIdleReset=30\nIdleWarning=\n", 10, "IdleWarning", home},
         {"[Session]\nClearOnHome=1\n", -1, nullptr, {"ClearSession", "Navigate about:blank"}},
         {"[Session]\nClearOnHome=yes\n", -1, "ClearOnHome", home},
         {"[Memory]\nWebProcessLimit=300\n", 0, nullptr, home},
@@ -316,7 +316,7 @@ TEST_F(FormTest, AnIdleSessionEndsAfterItsNoticeWithItsTexts) {
              "[Texts]\nStillThere=Bent u er nog?\n");
     shell.form.Form_Load();
     shell.browser.calls.clear();
-    EXPECT_EQ(shell.form.Visitor_Input(at(0)), std::chrono::seconds(50));
+    EXPECT_EQ(shell.form.Visitor_Input(at(0)), std::chrono::seconds(40));
     shell.form.Idle_Tick(at(57));
     EXPECT_EQ(shell.notice.shown, "Bent u er nog? [Continue] 3");
     shell.form.Visitor_Input(at(58));

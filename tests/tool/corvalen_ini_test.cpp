@@ -167,7 +167,7 @@ TEST_F(ToolTest, CheckReportsEachKindOfProblemInOneLine) {
         {"[Options]\nPassword=x\n[Session]\nIdleWarning=\x1b[2J\n",
          "[Session] IdleWarning=\"\\x1b[2J\" is not a whole number from 0 to 86400; the notice "
          "stands "
-         "for the default 10 seconds"},
+         "for the default 20 seconds"},
         {"[Options]\nPassword=x\n[AllowedSites]\nall=*\n",
          "[AllowedSites] all=\"*\" is not a site pattern; ignored"},
         {"[Options]\nPasswordHash=$1$zuilzout$I6VgBNix.yMRAtE4n7wyU0\n",
@@ -191,7 +191,7 @@ TEST_F(ToolTest, CheckReportsEachKindOfProblemInOneLine) {
         {"[Options]\nPassword=x\nCol\u202eruo=red\n", "Col\\u202eruo: unknown key in [Options]"},
         {"[Options]\nPassword=x\n[Session]\nIdleWarning=\x9d\xe9\n",
          "[Session] IdleWarning=\"\\u009d\u00e9\" is not a whole number from 0 to 86400; the "
-         "notice stands for the default 10 seconds"},
+         "notice stands for the default 20 seconds"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.settings);

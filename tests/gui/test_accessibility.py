@@ -1,0 +1,95 @@
+# SPDX-License-Identifier: MIT
+"""What assistive technology finds on the real program, read from the
+accessibility bus as a screen reader would: a name and role for every
+control of ours, and the exit dialog's field labelled by its label."""
+
+import json
+import os
+import subprocess
+import sys
+import unittest
+
+from kiosk import Display, Kiosk, PageServer, button_centre, wait_until
+
+# A text field with the focus, so that the on-screen keyboard shows.
+HOME = b"""<!doctype html><html><body><input autofocus>
+<script>addEventListener('load', () => fetch('/done'));</script></body></html>"""
+
+# Run in a process of its own on the program's session bus: every node of
+# the program's tree as [role, name, [names of its labels]].
+WALK = """
+import json, pyatspi
+nodes = []
+def walk(node, depth):
+    labels = [target.name for relation in node.getRelationSet()
+              if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
+              for target in (relation.getTarget(i) for i in range(relation.getNTargets()))]
+    nodes.append([node.getRoleName(), node.name, labels])
+    for i in range(node.childCount if depth < 30 else 0):
+        walk(node.getChildAtIndex(i), depth + 1)
+for app in pyatspi.Registry.getDesktop(0):
+    if app is not None and app.name == "corvalen":
+        walk(app, 0)
+print(json.dumps(nodes))
+"""
+
+
+def accessible_nodes(kiosk):
+    """The program's accessible tree, as [role, name, labels] lists."""
+    program = os.path.join(kiosk.directory, "corvalen")
+    pid = subprocess.run(["pgrep", "-xf", program], capture_output=True, text=True,
+                         check=True).stdout.split()[0]
+    with open(f"/proc/{pid}/environ", "rb") as f:
+        variables = dict(item.split(b"=", 1) for item in f.read().split(b"\0") if b"=" in item)
+    env = {**os.environ,
+           "DBUS_SESSION_BUS_ADDRESS": variables[b"DBUS_SESSION_BUS_ADDRESS"].decode()}
+    walked = subprocess.run([sys.executable, "-c", WALK], env=env, capture_output=True,
+                            text=True, timeout=60)
+    return json.loads(walked.stdout) if walked.returncode == 0 else walked.stderr
+
+
+class AccessibilityTest(unittest.TestCase):
+    def test_every_control_has_a_name_and_a_role(self):
+        with Display() as display, PageServer({"/home.html": ("text/html", HOME)}) as server:
+            settings = (f"[Options]\nHomepage={server.url('/home.html')}\nPassword=x\n"
+                        "[Touch]\nKeyboard=1\n[Texts]\nHome=Naar huis\n")
+            # Accessible names are always on: the accessibility bus as deployed.
+            with Kiosk(display, settings, env={"GTK_A11Y": "atspi"}) as kiosk:
+                self.assertTrue(server.wait_for("/done", 60), kiosk.output())
+                self.assertTrue(kiosk.toolbar_shown())
+
+                def has(role, name):
+                    return lambda nodes: [role, name] in [node[:2] for node in nodes]
+
+                expected = [("push button", name) for name in
+                            ("Back", "Forward", "Stop", "Refresh", "Naar huis", "Exit")]
+                # (GTK 4.8 has no role of a toggle: Shift says it is pressed.)
+                expected += [("push button", "Shift"), ("push button", "Backspace"),
+                             ("push button", "Enter"), ("push button", "Space"),
+                             ("push button", "Digits and symbols"),
+                             ("push button", "Hide keyboard"), ("push button", "q")]
+                nodes = wait_until(lambda: (lambda found: found if isinstance(found, list) and
+                                            has(*expected[-1])(found) else None)(
+                    accessible_nodes(kiosk)), 20)
+                self.assertIsInstance(nodes, list, "the keyboard on the accessibility bus")
+                for role, name in expected:
+                    self.assertTrue(has(role, name)(nodes), (role, name))
+                # (Containers, which a screen reader passes over, may be.)
+                unnamed = [node for node in nodes
+                           if node[1].startswith("gtkmm__") and node[0] != "filler"]
+                self.assertEqual(unnamed, [], "named after a type, not a meaning")
+
+                display.click(*button_centre("end"))
+                self.assertTrue(wait_until(lambda: display.window_geometry("Afsluiten"), 10))
+                dialog = wait_until(lambda: (lambda found: found if isinstance(found, list) and
+                                             any(node[2] for node in found) else None)(
+                    accessible_nodes(kiosk)), 20)
+                self.assertIn(["Wachtwoord:"], [node[2] for node in dialog or []],
+                              "the exit password's field labelled by its label")
+                display.run("xdotool", "type", "x")
+                display.run("xdotool", "key", "Return")
+                self.assertEqual(kiosk.exit_status(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
