@@ -7,6 +7,37 @@
 namespace corvalen::windows {
 namespace {
 
+// GTK 4.8 tells the accessibility bus every character typed into an entry,
+// a password's too: every listener there, and a screen reader that speaks
+// it, would have it. The entry's accessibility context connects to its text
+// widget's changes once it is set up (with GTK's own "accessible-text-data"
+// on the entry as their data); each change meets this handler first, which
+// blocks those handlers before they run. Nothing of the text, not even where
+// the caret went, goes out then. tests/gui/test_accessibility.py listens.
+void block_published_changes(GtkEditable* text, gpointer entry) {
+    gpointer published = g_object_get_data(G_OBJECT(entry), "accessible-text-data");
+    if (published != nullptr &&
+        g_object_get_data(G_OBJECT(text), "corvalen-unpublished") == nullptr) {
+        g_signal_handlers_block_matched(text, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr,
+                                        published);
+        g_object_set_data(G_OBJECT(text), "corvalen-unpublished", published);
+    }
+}
+
+void keep_off_the_bus(Gtk::Entry& entry) {
+    GtkEditable* text = gtk_editable_get_delegate(GTK_EDITABLE(entry.gobj()));
+    g_signal_connect(text, "insert-text",
+                     G_CALLBACK(+[](GtkEditable* changed, const char*, int, int*, gpointer data) {
+                         block_published_changes(changed, data);
+                     }),
+                     entry.gobj());
+    g_signal_connect(text, "delete-text",
+                     G_CALLBACK(+[](GtkEditable* changed, int, int, gpointer data) {
+                         block_published_changes(changed, data);
+                     }),
+                     entry.gobj());
+}
+
 constexpr int kWidth = 304; // client area, pixels
 constexpr int kHeight = 88;
 
@@ -33,6 +64,7 @@ PasswordWindow::PasswordWindow(Gtk::Window& owner, const controls::KeyboardLayou
     txtPassword.set_input_hints(Gtk::InputHints::NO_SPELLCHECK | Gtk::InputHints::NO_EMOJI |
                                 Gtk::InputHints::PRIVATE);
     txtPassword.set_activates_default(true);
+    keep_off_the_bus(txtPassword);
 
     place(m_layout, Label1, 16, 16, 81, 17);
     place(m_layout, txtPassword, 104, 16, 185, 19);

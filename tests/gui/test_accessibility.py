@@ -1,16 +1,19 @@
 # SPDX-License-Identifier: MIT
 """What assistive technology finds on the real program, read from the
 accessibility bus as a screen reader would: a name and role for every
-control of ours, and the exit dialog's field labelled by its label."""
+control of ours, the exit dialog's field labelled by its label, and nothing
+typed into it on the bus."""
 
 import json
 import os
 import subprocess
 import sys
+import time
 import unittest
 
 from kiosk import Display, Kiosk, PageServer, button_centre, wait_until
 
+SECRET = "geheim"
 # A text field with the focus, so that the on-screen keyboard shows.
 HOME = b"""<!doctype html><html><body><input autofocus>
 <script>addEventListener('load', () => fetch('/done'));</script></body></html>"""
@@ -34,24 +37,40 @@ print(json.dumps(nodes))
 """
 
 
-def accessible_nodes(kiosk):
-    """The program's accessible tree, as [role, name, labels] lists."""
+# Every event of the kinds that carry text, as [type, data] lines, until ended.
+LISTEN = """
+import json, signal, sys, pyatspi
+def heard(event):
+    print(json.dumps([event.type, str(event.any_data)]), flush=True)
+pyatspi.Registry.registerEventListener(heard, "object:text-changed", "object:text-caret-moved",
+                                       "object:property-change:accessible-name")
+signal.signal(signal.SIGTERM, lambda *args: pyatspi.Registry.stop())
+pyatspi.Registry.start()
+"""
+
+
+def program_bus(kiosk):
+    """The environment of a process on the program's own session bus."""
     program = os.path.join(kiosk.directory, "corvalen")
     pid = subprocess.run(["pgrep", "-xf", program], capture_output=True, text=True,
                          check=True).stdout.split()[0]
     with open(f"/proc/{pid}/environ", "rb") as f:
         variables = dict(item.split(b"=", 1) for item in f.read().split(b"\0") if b"=" in item)
-    env = {**os.environ,
-           "DBUS_SESSION_BUS_ADDRESS": variables[b"DBUS_SESSION_BUS_ADDRESS"].decode()}
-    walked = subprocess.run([sys.executable, "-c", WALK], env=env, capture_output=True,
-                            text=True, timeout=60)
+    return {**os.environ,
+            "DBUS_SESSION_BUS_ADDRESS": variables[b"DBUS_SESSION_BUS_ADDRESS"].decode()}
+
+
+def accessible_nodes(kiosk):
+    """The program's accessible tree, as [role, name, labels] lists."""
+    walked = subprocess.run([sys.executable, "-c", WALK], env=program_bus(kiosk),
+                            capture_output=True, text=True, timeout=60)
     return json.loads(walked.stdout) if walked.returncode == 0 else walked.stderr
 
 
 class AccessibilityTest(unittest.TestCase):
     def test_every_control_has_a_name_and_a_role(self):
         with Display() as display, PageServer({"/home.html": ("text/html", HOME)}) as server:
-            settings = (f"[Options]\nHomepage={server.url('/home.html')}\nPassword=x\n"
+            settings = (f"[Options]\nHomepage={server.url('/home.html')}\nPassword={SECRET}\n"
                         "[Touch]\nKeyboard=1\n[Texts]\nHome=Naar huis\n")
             # Accessible names are always on: the accessibility bus as deployed.
             with Kiosk(display, settings, env={"GTK_A11Y": "atspi"}) as kiosk:
@@ -79,14 +98,29 @@ class AccessibilityTest(unittest.TestCase):
                            if node[1].startswith("gtkmm__") and node[0] != "filler"]
                 self.assertEqual(unnamed, [], "named after a type, not a meaning")
 
+                # A listener on the bus while the dialog opens and the password
+                # is typed: it hears the dialog's name, and nothing typed.
+                listener = subprocess.Popen([sys.executable, "-c", LISTEN],
+                                            env=program_bus(kiosk), stdout=subprocess.PIPE,
+                                            text=True)
+                self.addCleanup(listener.kill)
+                time.sleep(1)  # (the listener registers with the bus meanwhile)
                 display.click(*button_centre("end"))
                 self.assertTrue(wait_until(lambda: display.window_geometry("Afsluiten"), 10))
+                display.run("xdotool", "type", "--delay", "50", SECRET)
+                # Each character's events would come within this time.
+                time.sleep(1)
+                listener.terminate()
+                heard = [json.loads(line) for line in listener.communicate(timeout=10)[0].splitlines()]
+                self.assertIn(["object:property-change:accessible-name", "Afsluiten"], heard,
+                              "the listener hears the program")
+                self.assertEqual([event for event in heard if event[0].startswith("object:text")],
+                                 [], "nothing typed in the exit dialog on the bus")
                 dialog = wait_until(lambda: (lambda found: found if isinstance(found, list) and
                                              any(node[2] for node in found) else None)(
                     accessible_nodes(kiosk)), 20)
                 self.assertIn(["Wachtwoord:"], [node[2] for node in dialog or []],
                               "the exit password's field labelled by its label")
-                display.run("xdotool", "type", "x")
                 display.run("xdotool", "key", "Return")
                 self.assertEqual(kiosk.exit_status(), 0)
 
