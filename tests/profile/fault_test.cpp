@@ -105,8 +105,9 @@ TEST_P(KilledWriter, LeavesTheOldFileOrTheNewOne) {
                 write_private_profile_string("s", key_name(n % kKeys), value_for(n), path);
             }
         }
-        // Kill at a different moment each round, from at once to a few writes in.
-        ::usleep(static_cast<useconds_t>((round * 997) % 10000));
+        // Kill at a different moment each round, from at once to a few writes
+        // in (20 ms: also a slow build, with sanitizers, gets there).
+        ::usleep(static_cast<useconds_t>((round * 997) % 20000));
         ASSERT_EQ(::kill(pid, SIGKILL), 0);
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
