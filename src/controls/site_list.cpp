@@ -48,8 +48,16 @@ std::optional<Address> parse_address(std::string_view text, bool decoded = false
     return address;
 }
 
+// For pages and for the web sockets of their sites.
 int default_port(std::string_view scheme) {
-    return scheme == "http" ? 80 : scheme == "https" ? 443 : -1;
+    return scheme == "http" || scheme == "ws"     ? 80
+           : scheme == "https" || scheme == "wss" ? 443
+                                                  : -1;
+}
+
+// A host as an address writes it: an IPv6 address in brackets.
+std::string host_in_address(const std::string& host) {
+    return host.find(':') != std::string::npos ? "[" + host + "]" : host;
 }
 
 bool is_web(std::string_view scheme) {
@@ -79,13 +87,6 @@ std::optional<std::string> canonical_host(const std::string& host) {
     return result;
 }
 
-int hex_value(char c) {
-    return c >= '0' && c <= '9'   ? c - '0'
-           : c >= 'a' && c <= 'f' ? c - 'a' + 10
-           : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                  : -1;
-}
-
 // A segment that a server takes for "." or "..": also with path parameters
 // after a ";", which some servers drop before resolving the path.
 bool is_dot_segment(std::string_view segment) {
@@ -101,8 +102,9 @@ std::optional<std::string> resolved_path(std::string_view path) {
     std::string decoded;
     decoded.reserve(path.size());
     for (std::size_t i = 0; i < path.size(); ++i) {
-        const int high = path[i] == '%' && i + 2 < path.size() ? hex_value(path[i + 1]) : -1;
-        const int low = high >= 0 ? hex_value(path[i + 2]) : -1;
+        const int high =
+            path[i] == '%' && i + 2 < path.size() ? g_ascii_xdigit_value(path[i + 1]) : -1;
+        const int low = high >= 0 ? g_ascii_xdigit_value(path[i + 2]) : -1;
         if (low < 0) {
             decoded += path[i];
             continue;
@@ -268,8 +270,7 @@ std::string origin_of(std::string_view uri) {
     }
     std::string origin = address->scheme + ":";
     if (is_web(address->scheme)) {
-        const std::string host = canonical_host(address->host).value_or("");
-        origin += "//" + (host.find(':') != std::string::npos ? "[" + host + "]" : host);
+        origin += "//" + host_in_address(canonical_host(address->host).value_or(""));
         if (address->port != -1 && address->port != default_port(address->scheme)) {
             origin += ":" + std::to_string(address->port);
         }
@@ -335,13 +336,11 @@ std::vector<std::string> address_starts(const std::string& scheme, const std::st
             schemes.emplace_back(std::string_view(web) == "http" ? "ws" : "wss");
         }
     }
-    const std::string name =
-        regex_literal(host.find(':') != std::string::npos ? "[" + host + "]" : host);
+    const std::string name = regex_literal(host_in_address(host));
     std::vector<std::string> starts;
     for (const std::string& each : schemes) {
-        const int standard = each == "http" || each == "ws" ? 80 : 443;
         const std::string port_part =
-            port == -1 || port == standard ? "" : ":" + std::to_string(port);
+            port == -1 || port == default_port(each) ? "" : ":" + std::to_string(port);
         starts.push_back("^" + each + "://" + name + port_part);
         if (subdomains) {
             starts.push_back("^" + each + "://[-.a-z0-9]*\\." + name + port_part);

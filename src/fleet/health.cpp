@@ -83,9 +83,9 @@ Health::~Health() {
 void Health::shown(const std::string& uri) {
     // Only the site: the path and query of a page can hold a visitor's search.
     const std::string status = "STATUS=showing " + controls::origin_of(uri);
-    if (!m_ready || status != m_status) {
-        notify((m_ready ? "" : "READY=1\n") + status);
-        m_ready = true;
+    if (status != m_status) {
+        // The first status is also the first page shown.
+        notify((m_status.empty() ? "READY=1\n" : "") + status);
         m_status = status;
     }
 }

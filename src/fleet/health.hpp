@@ -26,8 +26,8 @@ private:
     void notify(const std::string& message) const;
 
     std::string m_socket;
-    bool m_ready = false;
-    std::string m_status;
+    std::string m_status; // the last sent; empty until ready
+
     sigc::connection m_pings;
 };
 

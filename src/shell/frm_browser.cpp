@@ -75,9 +75,10 @@ void frmBrowser::Form_Load() {
         if (!settings::accepts(settings::kPasswordHash, m_sPasswordHash)) {
             report(m_log, "Options", settings::kPasswordHash, m_sPasswordHash);
         }
-        m_site_scope = checked_value_of(ini, m_log, "Options", settings::kAllowedRequests) == "all"
-                           ? corvalen::controls::SiteList::Scope::Requests
-                           : corvalen::controls::SiteList::Scope::Pages;
+        const auto site_scope =
+            checked_value_of(ini, m_log, "Options", settings::kAllowedRequests) == "all"
+                ? corvalen::controls::SiteList::Scope::Requests
+                : corvalen::controls::SiteList::Scope::Pages;
         ini.Section("Toolbar");
         for (const ButtonSwitch& row : kButtonSwitches) {
             ini.Key(row.key.name);
@@ -91,7 +92,7 @@ void frmBrowser::Form_Load() {
         }
         read_session_settings(ini);
         read_texts(ini);
-        read_allowed_sites(ini);
+        read_allowed_sites(ini, site_scope);
         read_touch_settings(ini);
         read_memory_settings(ini);
     }
@@ -99,7 +100,7 @@ void frmBrowser::Form_Load() {
     MozillaBrowser1.Navigate(m_sHomePage);
 }
 
-void frmBrowser::read_allowed_sites(cInifile& ini) {
+void frmBrowser::read_allowed_sites(cInifile& ini, corvalen::controls::SiteList::Scope scope) {
     ini.Section("AllowedSites");
     std::vector<std::string> keys;
     std::int32_t count = 0;
@@ -120,7 +121,7 @@ void frmBrowser::read_allowed_sites(cInifile& ini) {
         }
     }
     MozillaBrowser1.AllowSites(
-        corvalen::controls::SiteList(m_sHomePage, std::move(patterns), m_site_scope));
+        corvalen::controls::SiteList(m_sHomePage, std::move(patterns), scope));
 }
 
 void frmBrowser::MozillaBrowser1_Refused() {

@@ -90,7 +90,7 @@ private:
     void read_texts(cInifile& ini);
     // [AllowedSites]: one pattern per key; an unreadable one is reported and
     // left out.
-    void read_allowed_sites(cInifile& ini);
+    void read_allowed_sites(cInifile& ini, corvalen::controls::SiteList::Scope scope);
     // [Touch] and [Memory], reported as [Session] is.
     void read_touch_settings(cInifile& ini);
     void read_memory_settings(cInifile& ini);
@@ -108,7 +108,6 @@ private:
     std::string m_sHomePage;
     std::string m_sPassword;
     std::string m_sPasswordHash; // [Options] PasswordHash; when set, Password is not used
-    corvalen::controls::SiteList::Scope m_site_scope = corvalen::controls::SiteList::Scope::Pages;
     corvalen::shell::IdleTimer m_idle;
     corvalen::controls::MemoryWatch m_memory;
     bool m_clear_on_home = false;

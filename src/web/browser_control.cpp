@@ -2,8 +2,6 @@
 #include "browser_control.hpp"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <filesystem>
 #include <glibmm/main.h>
 #include <malloc.h>
