@@ -17,6 +17,13 @@ constexpr unsigned kBannerSeconds = 4;
 } // namespace
 
 Notice::Notice(Gtk::Overlay& overlay) : m_overlay(overlay), m_card(Gtk::Orientation::VERTICAL, 24) {
+    // Both are alerts to assistive technology: a screen reader reads out an
+    // alert when it shows. (Set before anything reads the roles, which fixes
+    // them.)
+    g_object_set(m_card.gobj(), "accessible-role", GTK_ACCESSIBLE_ROLE_ALERT, nullptr);
+    g_object_set(m_banner.gobj(), "accessible-role", GTK_ACCESSIBLE_ROLE_ALERT, nullptr);
+    gtk_accessible_update_relation(GTK_ACCESSIBLE(m_card.gobj()),
+                                   GTK_ACCESSIBLE_RELATION_LABELLED_BY, m_text.gobj(), nullptr, -1);
     toolkit::install_style(".corvalen-notice { background: rgba(0, 0, 0, 0.6); }"
                            ".corvalen-notice-card { background: #ffffff; color: #1a1a1a;"
                            " border-radius: 12px; padding: 40px 56px; }"

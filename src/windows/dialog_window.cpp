@@ -10,8 +10,11 @@
 
 namespace corvalen::windows {
 
-DialogWindow::DialogWindow(Gtk::Window& owner, const char* title, int width, int height)
+DialogWindow::DialogWindow(Gtk::Window& owner, const char* title, int width, int height,
+                           Gtk::Accessible::Role role)
     : m_owner(owner), m_frame(Gtk::Orientation::VERTICAL), m_width(width), m_height(height) {
+    // Before anything reads the window's accessible role, which fixes it.
+    g_object_set(gobj(), "accessible-role", static_cast<GtkAccessibleRole>(role), nullptr);
     add_css_class("corvalen-dialog");
     refuse_debugging(*this);
     set_title(title);

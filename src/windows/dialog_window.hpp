@@ -16,8 +16,11 @@ namespace corvalen::windows {
 // Runs modally until hidden.
 class DialogWindow : public Gtk::Window {
 public:
-    // `width` x `height` is the client area, below the title bar.
-    DialogWindow(Gtk::Window& owner, const char* title, int width, int height);
+    // `width` x `height` is the client area, below the title bar. `role` is
+    // what assistive technology calls the window: a dialog, or an alert for
+    // a message that interrupts.
+    DialogWindow(Gtk::Window& owner, const char* title, int width, int height,
+                 Gtk::Accessible::Role role = Gtk::Accessible::Role::DIALOG);
 
     // Shows the window modally; returns when it is hidden. Meanwhile the
     // program's other windows take no input, and a close request to the

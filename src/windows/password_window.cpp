@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "password_window.hpp"
 
+#include "secret_buffer.hpp"
 #include "toolkit/style.hpp"
 #include "window_rules.hpp"
 
@@ -50,7 +51,7 @@ void place(Gtk::Fixed& layout, Gtk::Widget& control, int left, int top, int widt
 
 PasswordWindow::PasswordWindow(Gtk::Window& owner, const controls::KeyboardLayout* keypad)
     : DialogWindow(owner, "Afsluiten", kWidth, kHeight), m_content(Gtk::Orientation::VERTICAL),
-      Label1("Wachtwoord:"), cmdOK("OK"), cmdCancel("Annuleren") {
+      Label1("Wachtwoord:"), txtPassword(make_secret_buffer()), cmdOK("OK"), cmdCancel("Annuleren") {
     toolkit::install_dialog_style();
     set_icon_name("corvalen-password");
 
@@ -123,7 +124,7 @@ void PasswordWindow::backspace() {
 }
 
 std::string PasswordWindow::text() const {
-    return txtPassword.get_text();
+    return secret_text(*txtPassword.get_buffer());
 }
 
 bool PasswordWindow::on_close_request() {

@@ -22,10 +22,12 @@ constexpr int kHeight = 100 - 2 * kMargin;
 class MessageBox : public DialogWindow {
 public:
     MessageBox(Gtk::Window& owner, const std::string& prompt, const std::string& title)
-        : DialogWindow(owner, title.c_str(), kWidth, kHeight),
+        : DialogWindow(owner, title.c_str(), kWidth, kHeight, Gtk::Accessible::Role::ALERT),
           m_rows(Gtk::Orientation::VERTICAL, 12), m_message(Gtk::Orientation::HORIZONTAL, 12),
           m_prompt(prompt), m_ok("OK") {
         toolkit::install_dialog_style();
+        // The sign says what the alert's role says already: passed over.
+        g_object_set(m_icon.gobj(), "accessible-role", GTK_ACCESSIBLE_ROLE_PRESENTATION, nullptr);
         m_icon.set_from_icon_name("corvalen-error");
         m_icon.set_pixel_size(32);
         m_prompt.set_xalign(0.0F);

@@ -19,7 +19,8 @@ HOME = b"""<!doctype html><html><body><input autofocus>
 <script>addEventListener('load', () => fetch('/done'));</script></body></html>"""
 
 # Run in a process of its own on the program's session bus: every node of
-# the program's tree as [role, name, [names of its labels]].
+# the program's tree as [role, name, [names of its labels], text of an
+# editable text].
 WALK = """
 import json, pyatspi
 nodes = []
@@ -27,7 +28,10 @@ def walk(node, depth):
     labels = [target.name for relation in node.getRelationSet()
               if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
               for target in (relation.getTarget(i) for i in range(relation.getNTargets()))]
-    nodes.append([node.getRoleName(), node.name, labels])
+    text = ""
+    if node.getRoleName() == "text":
+        text = node.queryText().getText(0, node.queryText().characterCount)
+    nodes.append([node.getRoleName(), node.name, labels, text])
     for i in range(node.childCount if depth < 30 else 0):
         walk(node.getChildAtIndex(i), depth + 1)
 for app in pyatspi.Registry.getDesktop(0):
@@ -61,10 +65,23 @@ def program_bus(kiosk):
 
 
 def accessible_nodes(kiosk):
-    """The program's accessible tree, as [role, name, labels] lists."""
+    """The program's accessible tree, as [role, name, labels, text] lists."""
     walked = subprocess.run([sys.executable, "-c", WALK], env=program_bus(kiosk),
                             capture_output=True, text=True, timeout=60)
     return json.loads(walked.stdout) if walked.returncode == 0 else walked.stderr
+
+
+def nodes_with(kiosk, role, name, timeout=20):
+    """The program's tree once it holds a node of `role` and `name`, else
+    what was last found."""
+    found = None
+
+    def walked():
+        nonlocal found
+        found = accessible_nodes(kiosk)
+        return isinstance(found, list) and [role, name] in [node[:2] for node in found]
+    wait_until(walked, timeout)
+    return found
 
 
 class AccessibilityTest(unittest.TestCase):
@@ -77,9 +94,6 @@ class AccessibilityTest(unittest.TestCase):
                 self.assertTrue(server.wait_for("/done", 60), kiosk.output())
                 self.assertTrue(kiosk.toolbar_shown())
 
-                def has(role, name):
-                    return lambda nodes: [role, name] in [node[:2] for node in nodes]
-
                 expected = [("push button", name) for name in
                             ("Back", "Forward", "Stop", "Refresh", "Naar huis", "Exit")]
                 # (GTK 4.8 has no role of a toggle: Shift says it is pressed.)
@@ -87,12 +101,10 @@ class AccessibilityTest(unittest.TestCase):
                              ("push button", "Enter"), ("push button", "Space"),
                              ("push button", "Digits and symbols"),
                              ("push button", "Hide keyboard"), ("push button", "q")]
-                nodes = wait_until(lambda: (lambda found: found if isinstance(found, list) and
-                                            has(*expected[-1])(found) else None)(
-                    accessible_nodes(kiosk)), 20)
+                nodes = nodes_with(kiosk, *expected[-1])
                 self.assertIsInstance(nodes, list, "the keyboard on the accessibility bus")
                 for role, name in expected:
-                    self.assertTrue(has(role, name)(nodes), (role, name))
+                    self.assertIn([role, name], [node[:2] for node in nodes])
                 # (Containers, which a screen reader passes over, may be.)
                 unnamed = [node for node in nodes
                            if node[1].startswith("gtkmm__") and node[0] != "filler"]
@@ -116,13 +128,35 @@ class AccessibilityTest(unittest.TestCase):
                               "the listener hears the program")
                 self.assertEqual([event for event in heard if event[0].startswith("object:text")],
                                  [], "nothing typed in the exit dialog on the bus")
-                dialog = wait_until(lambda: (lambda found: found if isinstance(found, list) and
-                                             any(node[2] for node in found) else None)(
-                    accessible_nodes(kiosk)), 20)
-                self.assertIn(["Wachtwoord:"], [node[2] for node in dialog or []],
+                dialog = nodes_with(kiosk, "dialog", "Afsluiten")
+                self.assertIn(["dialog", "Afsluiten"], [node[:2] for node in dialog])
+                self.assertIn(["Wachtwoord:"], [node[2] for node in dialog],
                               "the exit password's field labelled by its label")
+                # Its text, as a screen reader would read it, holds no character typed.
+                self.assertIn("*" * len(SECRET), [node[3] for node in dialog])
+                self.assertFalse([node for node in dialog if set(SECRET) & set(node[3])])
+
+                # A wrong password: the message box is an alert.
+                display.run("xdotool", "type", "x")
                 display.run("xdotool", "key", "Return")
-                self.assertEqual(kiosk.exit_status(), 0)
+                alert = nodes_with(kiosk, "alert", "Afsluiten")
+                self.assertIn(["alert", "Afsluiten"], [node[:2] for node in alert])
+                self.assertIn("Password incorrect", [node[1] for node in alert])
+                self.assertFalse([node for node in alert
+                                  if node[1].startswith("gtkmm__") and node[0] != "filler"])
+                display.run("xdotool", "key", "Return")
+                self.assertEqual(kiosk.exit_with(SECRET), 0)
+
+    def test_the_idle_notice_is_an_alert(self):
+        with Display() as display, PageServer({"/home.html": ("text/html", HOME)}) as server:
+            settings = (f"[Options]\nHomepage={server.url('/home.html')}\n"
+                        "[Session]\nIdleReset=10\nIdleWarning=8\n"
+                        "[Texts]\nStillThere=Bent u er nog?\n")
+            with Kiosk(display, settings, env={"GTK_A11Y": "atspi"}) as kiosk:
+                self.assertTrue(kiosk.toolbar_shown())
+                display.click(600, 400)  # a visitor
+                nodes = nodes_with(kiosk, "alert", "Bent u er nog?")
+                self.assertIn(["alert", "Bent u er nog?"], [node[:2] for node in nodes or []])
 
 
 if __name__ == "__main__":
