@@ -51,7 +51,8 @@ void place(Gtk::Fixed& layout, Gtk::Widget& control, int left, int top, int widt
 
 PasswordWindow::PasswordWindow(Gtk::Window& owner, const controls::KeyboardLayout* keypad)
     : DialogWindow(owner, "Afsluiten", kWidth, kHeight), m_content(Gtk::Orientation::VERTICAL),
-      Label1("Wachtwoord:"), txtPassword(make_secret_buffer()), cmdOK("OK"), cmdCancel("Annuleren") {
+      Label1("Wachtwoord:"), txtPassword(make_secret_buffer()), cmdOK("OK"),
+      cmdCancel("Annuleren") {
     toolkit::install_dialog_style();
     set_icon_name("corvalen-password");
 
