@@ -79,7 +79,8 @@ class PackageFiles(unittest.TestCase):
         self.assertEqual(fields["Package"], "corvalen")
         self.assertEqual(fields["Architecture"], "amd64")
         self.assertEqual(fields["Section"], "web")
-        self.assertEqual(fields["Recommends"], "cage, xwayland")
+        self.assertEqual(fields["Recommends"], "cage, xwayland, speech-dispatcher, "
+                                               "speech-dispatcher-espeak-ng, espeak-ng")
         for dependency in ("adduser", "dbus", "libwebkitgtk-6.0-4", "libgtkmm-4.0-0", "libc6"):
             self.assertIn(dependency, fields["Depends"])
 

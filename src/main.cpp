@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <gtk/gtk.h>
 #include <gtkmm/application.h>
+#include <iostream>
 #include <memory>
 
 #include "controls/drawing.hpp"
@@ -13,8 +14,10 @@
 #include "input/input_watch.hpp"
 #include "password/frm_password.hpp"
 #include "shell/frm_browser.hpp"
+#include "speech/speech_dispatcher.hpp"
 #include "toolkit/errors.hpp"
 #include "web/browser_control.hpp"
+#include "windows/focus_speech.hpp"
 #include "windows/main_window.hpp"
 #include "windows/password_window.hpp"
 #include "windows/runtime.hpp"
@@ -64,6 +67,7 @@ int main() {
     std::unique_ptr<Runtime> runtime;
     std::unique_ptr<frmBrowser> form;
     std::unique_ptr<InputWatch> input_watch;
+    std::unique_ptr<corvalen::windows::FocusSpeech> focus_speech;
     app->signal_activate().connect([&] {
         report_handler_errors();
         window = std::make_unique<MainWindow>(FormDesign::kTitle, FormDesign::kButtons, browser);
@@ -79,8 +83,16 @@ int main() {
         window->browser().on_refused([&] { form->MozillaBrowser1_Refused(); });
         window->toolbar().signal_button_click().connect(
             [&](const std::string& key) { form->Toolbar1_ButtonClick(key); });
+        form->SpeechService([](const corvalen::controls::AccessibilitySettings& settings) {
+            return corvalen::speech::open_speech_dispatcher(settings, std::cerr);
+        });
         run_handler([&] { form->Form_Load(); });
         window->use_touch(form->touch_settings());
+        window->use_accessibility(form->narrator());
+        if (form->narrator().settings().mode !=
+            corvalen::controls::AccessibilitySettings::Mode::Never) {
+            focus_speech = std::make_unique<corvalen::windows::FocusSpeech>(form->narrator());
+        }
         if (form->watches_input()) {
             input_watch = std::make_unique<InputWatch>(
                 [&](InputWatch::Clock::time_point now) { return form->Visitor_Input(now); },

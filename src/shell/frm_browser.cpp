@@ -24,6 +24,9 @@ constexpr std::array<ButtonSwitch, 5> kButtonSwitches{{
     {settings::kHomeEnabled, "home"},
 }};
 
+// The idle notice's last seconds, each said.
+constexpr int kSecondsSaid = 5;
+
 std::string value_of(cInifile& ini, const settings::Key& key) {
     return settings::value_of(ini, key.name, key.fallback);
 }
@@ -95,6 +98,7 @@ void frmBrowser::Form_Load() {
         read_allowed_sites(ini, site_scope);
         read_touch_settings(ini);
         read_memory_settings(ini);
+        read_accessibility_settings(ini);
     }
     MozillaBrowser1.HomePage(m_sHomePage);
     MozillaBrowser1.Navigate(m_sHomePage);
@@ -126,6 +130,7 @@ void frmBrowser::read_allowed_sites(cInifile& ini, corvalen::controls::SiteList:
 
 void frmBrowser::MozillaBrowser1_Refused() {
     m_notice.Flash(m_blocked);
+    m_narrator.Announce(m_blocked);
 }
 
 void frmBrowser::read_session_settings(cInifile& ini) {
@@ -149,6 +154,8 @@ void frmBrowser::read_texts(cInifile& ini) {
     m_still_there = value_of(ini, settings::kStillThere);
     m_continue = value_of(ini, settings::kContinue);
     m_blocked = value_of(ini, settings::kBlocked);
+    m_speech_on = value_of(ini, settings::kSpeechOn);
+    m_speech_off = value_of(ini, settings::kSpeechOff);
     MozillaBrowser1.UnreachableText(value_of(ini, settings::kUnreachable));
     const std::pair<const char*, const settings::Key&> names[] = {
         {"back", settings::kBack},       {"forward", settings::kForward}, {"stop", settings::kStop},
@@ -186,6 +193,25 @@ void frmBrowser::read_memory_settings(cInifile& ini) {
     }
 }
 
+void frmBrowser::read_accessibility_settings(cInifile& ini) {
+    using Mode = corvalen::controls::AccessibilitySettings::Mode;
+    corvalen::controls::AccessibilitySettings accessibility;
+    ini.Section("Accessibility");
+    const std::string mode = checked_value_of(ini, m_log, "Accessibility", settings::kSpeech);
+    accessibility.mode = mode == "1" ? Mode::Always : mode == "2" ? Mode::OnRequest : Mode::Never;
+    accessibility.key = value_of(ini, settings::kSpeechKey);
+    accessibility.read_key = value_of(ini, settings::kReadKey);
+    accessibility.voice = value_of(ini, settings::kVoice);
+    for (auto [key, field] : {std::pair{&settings::kRate, &accessibility.rate},
+                              std::pair{&settings::kZoom, &accessibility.zoom}}) {
+        *field = *whole_number(checked_value_of(ini, m_log, "Accessibility", *key), key->least,
+                               key->most);
+    }
+    accessibility.said_on = m_speech_on;
+    accessibility.said_off = m_speech_off;
+    m_narrator = corvalen::controls::Narrator(std::move(accessibility), m_open_speech);
+}
+
 std::optional<frmBrowser::Clock::duration> frmBrowser::next_tick(Clock::time_point now) const {
     const auto idle = m_idle.next_tick(now);
     const auto memory = m_memory.next_tick(now);
@@ -198,6 +224,7 @@ std::optional<frmBrowser::Clock::duration> frmBrowser::next_tick(Clock::time_poi
 std::optional<frmBrowser::Clock::duration> frmBrowser::Visitor_Input(Clock::time_point now) {
     if (m_idle.input(now)) {
         m_notice.Hide();
+        m_notice_said = false;
     }
     m_memory.input(now);
     return next_tick(now);
@@ -210,6 +237,13 @@ std::optional<frmBrowser::Clock::duration> frmBrowser::Idle_Tick(Clock::time_poi
         break;
     case corvalen::shell::IdleTimer::Action::Notice:
         m_notice.Show(m_still_there, m_continue, step.seconds_left);
+        // Said once, and then its last seconds.
+        if (!m_notice_said) {
+            m_narrator.Announce(m_still_there);
+            m_notice_said = true;
+        } else if (step.seconds_left <= kSecondsSaid) {
+            m_narrator.Announce(std::to_string(step.seconds_left));
+        }
         break;
     case corvalen::shell::IdleTimer::Action::End:
         EndVisitorSession(now);
@@ -231,6 +265,8 @@ void frmBrowser::EndVisitorSession(Clock::time_point now) {
     ++m_session;
     m_idle.restart(now);
     m_notice.Hide();
+    m_notice_said = false;
+    m_narrator.SessionEnded();
     m_runtime.CloseDialogs();
     MozillaBrowser1.ClearSession();
     MozillaBrowser1.Navigate(m_sHomePage);

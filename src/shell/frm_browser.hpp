@@ -15,6 +15,7 @@
 #include "controls/controls.hpp"
 #include "controls/keyboard.hpp"
 #include "controls/memory.hpp"
+#include "controls/speech.hpp"
 #include "shell/idle_timer.hpp"
 
 class cInifile;
@@ -78,6 +79,14 @@ public:
         return m_touch;
     }
 
+    // Where speech goes, when [Accessibility] asks for it; set before
+    // Form_Load. The notices and the session's end are said through it.
+    void SpeechService(corvalen::controls::Narrator::Opener open) {
+        m_open_speech = std::move(open);
+    }
+    // [Accessibility], as read by Form_Load, with the speech it asks for.
+    [[nodiscard]] corvalen::controls::Narrator& narrator() { return m_narrator; }
+
     // The browser kept a frame from a site that [AllowedSites] does not list:
     // a notice says so over the page, which stays.
     void MozillaBrowser1_Refused();
@@ -94,6 +103,7 @@ private:
     // [Touch] and [Memory], reported as [Session] is.
     void read_touch_settings(cInifile& ini);
     void read_memory_settings(cInifile& ini);
+    void read_accessibility_settings(cInifile& ini);
 
     corvalen::controls::IToolbar& Toolbar1;
     corvalen::controls::IBrowserControl& MozillaBrowser1;
@@ -116,4 +126,9 @@ private:
     std::string m_blocked;
     unsigned m_session = 0; // counts the sessions ended
     corvalen::controls::TouchSettings m_touch;
+    corvalen::controls::Narrator::Opener m_open_speech;
+    corvalen::controls::Narrator m_narrator;
+    std::string m_speech_on;
+    std::string m_speech_off;
+    bool m_notice_said = false; // the idle notice's text was said
 };

@@ -61,11 +61,18 @@ std::optional<IdleTimer::Clock::duration> IdleTimer::next_tick(Clock::time_point
 
 std::optional<int> whole_number(std::string_view text, int low, int high) {
     int value = 0;
+    const bool negative = low < 0 && text.starts_with('-');
+    if (negative) {
+        text.remove_prefix(1);
+    }
     if (text.empty() ||
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return std::nullopt;
     }
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (negative) {
+        value = -value;
+    }
     if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
         return std::nullopt;
     }

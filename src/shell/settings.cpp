@@ -174,6 +174,7 @@ bool accepts(const Key& key, const std::string& value) {
     case Kind::Flag:
         return value.empty() || value == "0" || value == "1";
     case Kind::Seconds:
+    case Kind::Number:
         return whole_number(value, key.least, key.most).has_value();
     case Kind::IdleSeconds:
     case Kind::Megabytes:

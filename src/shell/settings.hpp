@@ -25,6 +25,7 @@ enum class Kind {
     Switch,       // "0" hides a button; "1" or empty shows it
     Flag,         // "1" on; "0" or empty off
     Seconds,      // a whole number from `least` to `most`
+    Number,       // a whole number from `least` to `most`, below 0 too where `least` is
     IdleSeconds,  // as Seconds; "0" or empty too, for never
     Megabytes,    // a whole number from `least` to `most`; "0" or empty too, for none
     SitePattern,  // [scheme://]host[:port][/path]
@@ -112,8 +113,12 @@ inline constexpr Key kStop{"Stop", "Stop", Kind::Text};
 inline constexpr Key kRefresh{"Refresh", "Refresh", Kind::Text};
 inline constexpr Key kHome{"Home", "Home", Kind::Text};
 inline constexpr Key kExit{"Exit", "Exit", Kind::Text};
-inline constexpr std::array kTexts{kStillThere, kContinue, kBlocked, kUnreachable, kBack,
-                                   kForward,    kStop,     kRefresh, kHome,        kExit};
+// What speech says when the speech key turns it on and off.
+inline constexpr Key kSpeechOn{"SpeechOn", "Speech on", Kind::Text};
+inline constexpr Key kSpeechOff{"SpeechOff", "Speech off", Kind::Text};
+inline constexpr std::array kTexts{kStillThere, kContinue, kBlocked,  kUnreachable,
+                                   kBack,       kForward,  kStop,     kRefresh,
+                                   kHome,       kExit,     kSpeechOn, kSpeechOff};
 
 inline constexpr Key kKeyboard{"Keyboard", "0", Kind::Flag, "0 or 1", "no on-screen keyboard"};
 inline constexpr Key kKeyboardLayout{"KeyboardLayout", "qwerty", Kind::Layout,
@@ -134,6 +139,21 @@ inline constexpr Key kWebProcessLimit{"WebProcessLimit",
                                       65536};
 inline constexpr std::array kMemory{kWebProcessLimit};
 
+inline constexpr const char* kSpeechChoices[] = {"", "0", "1", "2"};
+inline constexpr Key kSpeech{"Speech", "0", Kind::Choice, "0, 1 or 2",   "there is no speech",
+                             0,        0,   false,        kSpeechChoices};
+// Keys in GTK's accelerator syntax, checked when the program starts.
+inline constexpr Key kSpeechKey{"SpeechKey", "<Control><Alt>s", Kind::Text};
+inline constexpr Key kReadKey{"ReadKey", "<Control><Alt>r", Kind::Text};
+inline constexpr Key kVoice{"Voice", "", Kind::Text};
+inline constexpr Key kRate{
+    "Rate", "0", Kind::Number, "a whole number from -100 to 100", "speech has the voice's own rate",
+    -100,   100};
+inline constexpr Key kZoom{
+    "Zoom", "100", Kind::Number, "a whole number from 100 to 300", "pages start at 100 %",
+    100,    300};
+inline constexpr std::array kAccessibility{kSpeech, kSpeechKey, kReadKey, kVoice, kRate, kZoom};
+
 // [AllowedSites]: key names are free; each value is one pattern.
 inline constexpr Key kAllowedSite{"", "", Kind::SitePattern, "a site pattern", "ignored"};
 
@@ -152,6 +172,7 @@ inline constexpr std::array kSections{
     Section{"AllowedSites", {}, &kAllowedSite},
     Section{"Touch", kTouch},
     Section{"Memory", kMemory},
+    Section{"Accessibility", kAccessibility},
 };
 
 // The value of key `name` in the accessor's current section; `fallback` when

@@ -283,6 +283,9 @@ BrowserControl::BrowserControl(controls::Drawing drawing) : m_drawing(drawing), 
 WebKitWebView* BrowserControl::new_view() const {
     WebKitWebView* view = create_view(m_drawing);
     wait_for_enter_in_frames(view);
+    if (m_page_speech) {
+        speak_from_frames(view, m_page_speech.get());
+    }
     if (m_filter != nullptr) {
         webkit_user_content_manager_add_filter(webkit_web_view_get_user_content_manager(view),
                                                m_filter);
@@ -495,6 +498,27 @@ void BrowserControl::when_field_focused(std::function<void()> then) {
             }
         },
         callback);
+}
+
+void BrowserControl::speak_page(PageSpeech speech) {
+    if (m_page_speech) {
+        *m_page_speech = std::move(speech); // where the views' handlers look
+        return;
+    }
+    m_page_speech = std::make_unique<PageSpeech>(std::move(speech));
+    speak_from_frames(m_view, m_page_speech.get());
+}
+
+void BrowserControl::read_page(std::function<void(const std::string&)> then) {
+    read_from_focus(m_view, std::move(then));
+}
+
+void BrowserControl::zoom(double level) {
+    webkit_web_view_set_zoom_level(m_view, level);
+}
+
+double BrowserControl::zoom() const {
+    return webkit_web_view_get_zoom_level(m_view);
 }
 
 void BrowserControl::ClearSession() {

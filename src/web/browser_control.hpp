@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <sigc++/connection.h>
 #include <sigc++/signal.h>
@@ -10,6 +11,7 @@
 #include "controls/controls.hpp"
 #include "controls/drawing.hpp"
 #include "controls/navigator.hpp"
+#include "page_scripts.hpp"
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _WebKitWebView WebKitWebView;
@@ -80,6 +82,14 @@ public:
     // Calls `then` once the page has handled the input before this call, if
     // a text field (or an element in a frame of another site) has the focus.
     void when_field_focused(std::function<void()> then);
+    // From now on, also in the views after this one, the page tells
+    // `speech` where its focus goes and what is typed into it.
+    void speak_page(PageSpeech speech);
+    // The page's text from its focused element on, for `then`.
+    void read_page(std::function<void(const std::string&)> then);
+    // The page's zoom: 1 for 100 %. A new view starts at 1.
+    void zoom(double level);
+    [[nodiscard]] double zoom() const;
 
 private:
     class Signals;
@@ -125,6 +135,7 @@ private:
     std::function<void(const std::string&)> m_shown;
     controls::SiteList m_sites;
     std::optional<controls::Navigator::Command> m_held; // given while the filter was made
+    std::unique_ptr<PageSpeech> m_page_speech;          // where every view's pages speak
 };
 
 } // namespace corvalen::web

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "page_scripts.hpp"
 
+#include <memory>
 #include <string_view>
 #include <webkit/webkit.h>
 
@@ -164,6 +165,160 @@ void reveal_focus(WebKitWebView* view) {
   addEventListener('resize', reveal, {once: true});
   reveal();
 })())");
+}
+
+namespace {
+
+// Names an element as assistive technology would: its labels, its own
+// text, its text alternative; then says what it is and holds. A password
+// field's value is never part of it.
+constexpr std::string_view kDescribe = R"(
+const squeeze = t => (t || '').replace(/\s+/g, ' ').trim();
+const textOf = el => squeeze(el.innerText || el.textContent) ||
+    squeeze([...el.querySelectorAll('img[alt]')].map(i => i.alt).join(' '));
+const nameOf = el => {
+  const ids = el.getAttribute('aria-labelledby');
+  const named = ids && squeeze(ids.split(/\s+/).map(id => el.ownerDocument.getElementById(id))
+                                  .filter(Boolean).map(textOf).join(' '));
+  if (named) return named;
+  if (squeeze(el.getAttribute('aria-label'))) return squeeze(el.getAttribute('aria-label'));
+  if (el.labels && el.labels.length) return squeeze([...el.labels].map(textOf).join(' '));
+  const tag = el.tagName;
+  if (tag === 'IMG' || (tag === 'INPUT' && el.type === 'image')) return squeeze(el.alt);
+  if (tag === 'INPUT' && ['submit', 'reset', 'button'].includes(el.type)) return squeeze(el.value);
+  if (['A', 'BUTTON', 'SUMMARY', 'OPTION'].includes(tag) || /^H[1-6]$/.test(tag)) {
+    const text = textOf(el);
+    if (text) return text;
+  }
+  return squeeze(el.title || el.placeholder);
+};
+const kinds = {checkbox: 'check box', radio: 'radio button', password: 'password text',
+               range: 'slider', submit: 'button', reset: 'button', button: 'button',
+               image: 'button'};
+const roleOf = el => {
+  const tag = el.tagName;
+  if (el.getAttribute('role')) return el.getAttribute('role');
+  if (tag === 'A') return el.hasAttribute('href') ? 'link' : '';
+  if (tag === 'BUTTON' || tag === 'SUMMARY') return 'button';
+  if (/^H[1-6]$/.test(tag)) return 'heading level ' + tag[1];
+  if (tag === 'IMG') return 'image';
+  if (tag === 'SELECT') return 'combo box';
+  if (tag === 'INPUT') return kinds[el.type] || 'text';
+  if (tag === 'TEXTAREA' || el.isContentEditable) return 'text';
+  return '';
+};
+const valueOf = el => {
+  if (el.tagName === 'INPUT' && ['checkbox', 'radio'].includes(el.type))
+    return el.checked ? 'checked' : 'not checked';
+  if (el.tagName === 'SELECT') return squeeze(el.selectedOptions[0]?.text);
+  if (el.tagName === 'TEXTAREA' || (el.tagName === 'INPUT' && !kinds[el.type])) return el.value;
+  return '';
+};
+const describe = el => [nameOf(el), roleOf(el), valueOf(el)].filter(Boolean).join(', ');
+)";
+
+// Runs in every frame: tells the program where the focus goes and what is
+// typed. A page cannot see or change this world's listeners; what it makes
+// them hear is only its own content.
+constexpr std::string_view kSpeaker = R"(
+const say = (kind, text) => window.webkit.messageHandlers.speech.postMessage([kind, text]);
+addEventListener('focusin', e => {
+  if (e.target instanceof Element) say('focus', describe(e.target));
+}, true);
+addEventListener('input', e => {
+  if (e.inputType === 'insertText' && e.data)
+    say('typed', e.target.type === 'password' ? '*' : e.data);
+}, true);
+})())";
+
+// The text from the focused element on, images by their text alternatives,
+// as far as the eye would read: nothing hidden.
+constexpr std::string_view kReader = R"(
+  const {doc, el} = focused();
+  const root = (doc || document).body;
+  if (!root) return '';
+  const start = el && el !== root ? el : root;
+  const walker = (doc || document).createTreeWalker(root, NodeFilter.SHOW_ELEMENT | NodeFilter.SHOW_TEXT);
+  const parts = [];
+  let reading = start === root, length = 0;
+  for (let node = walker.currentNode; node && length < 20000; node = walker.nextNode()) {
+    if (node === start) reading = true;
+    if (!reading) continue;
+    if (node.nodeType === Node.ELEMENT_NODE) {
+      if (node.tagName === 'SCRIPT' || node.tagName === 'STYLE' || !node.getClientRects().length)
+        continue;
+      if (node.tagName === 'IMG' && squeeze(node.alt)) parts.push(squeeze(node.alt));
+      if (node.tagName === 'INPUT' || node.tagName === 'SELECT' || node.tagName === 'TEXTAREA')
+        parts.push(describe(node));
+    } else if (node.parentElement && node.parentElement.getClientRects().length &&
+               !['SCRIPT', 'STYLE', 'TEXTAREA', 'OPTION'].includes(node.parentElement.tagName)) {
+      const text = squeeze(node.data);
+      if (text) parts.push(text);
+    }
+    length += (parts[parts.length - 1] || '').length;
+  }
+  return parts.join(' ');
+})())";
+
+void speech_message(WebKitUserContentManager* /*content*/, JSCValue* message, gpointer data) {
+    toolkit::guard_callback([&] {
+        auto* speech = static_cast<PageSpeech*>(data);
+        if (!jsc_value_is_array(message)) {
+            return;
+        }
+        auto part = [message](unsigned index) {
+            JSCValue* value = jsc_value_object_get_property_at_index(message, index);
+            char* text = jsc_value_is_string(value) ? jsc_value_to_string(value) : nullptr;
+            std::string result = text != nullptr ? text : "";
+            g_free(text);
+            g_object_unref(value);
+            return result;
+        };
+        const std::string kind = part(0);
+        const std::string text = part(1);
+        if (kind == "focus" && speech->focus) {
+            speech->focus(text);
+        } else if (kind == "typed" && speech->typed) {
+            speech->typed(text);
+        }
+    });
+}
+
+} // namespace
+
+void speak_from_frames(WebKitWebView* view, PageSpeech* speech) {
+    WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(view);
+    webkit_user_content_manager_register_script_message_handler(content, "speech", kScriptWorld);
+    static const std::string source = "(() => {\n" + std::string(kDescribe) + std::string(kSpeaker);
+    WebKitUserScript* script = webkit_user_script_new_for_world(
+        source.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kScriptWorld, nullptr, nullptr);
+    webkit_user_content_manager_add_script(content, script);
+    webkit_user_script_unref(script);
+    g_signal_connect(content, "script-message-received::speech", G_CALLBACK(speech_message),
+                     speech);
+}
+
+void read_from_focus(WebKitWebView* view, std::function<void(const std::string&)> then) {
+    static const std::string script =
+        std::string(kFocused) + std::string(kDescribe) + std::string(kReader);
+    auto* callback = new std::function<void(const std::string&)>(std::move(then));
+    webkit_web_view_evaluate_javascript(
+        view, script.c_str(), -1, kScriptWorld, nullptr, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+            const std::unique_ptr<std::function<void(const std::string&)>> action(
+                static_cast<std::function<void(const std::string&)>*>(data));
+            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source),
+                                                                         result, nullptr);
+            if (value != nullptr && jsc_value_is_string(value)) {
+                char* text = jsc_value_to_string(value);
+                const std::string read = text;
+                g_free(text);
+                toolkit::guard_callback([&] { (*action)(read); });
+            }
+            g_clear_object(&value);
+        },
+        callback);
 }
 
 const std::string& field_focused_script() {

@@ -5,6 +5,7 @@
 // page's scripts can neither see nor change: where the focus is, an Enter
 // from the on-screen keyboard, the focused field in sight.
 
+#include <functional>
 #include <string>
 
 typedef struct _WebKitWebView WebKitWebView;
@@ -25,5 +26,18 @@ void reveal_focus(WebKitWebView* view);
 // A script whose value tells whether a text field, or an element in a frame
 // of another site, has the focus.
 const std::string& field_focused_script();
+
+// What speech hears of a page: the element that takes the focus, described
+// (its name, what it is, its value), and each character typed into a field
+// ('*' for a password field's).
+struct PageSpeech {
+    std::function<void(const std::string& description)> focus;
+    std::function<void(const std::string& character)> typed;
+};
+// Makes every frame of `view` tell `speech`, which must outlive the view.
+void speak_from_frames(WebKitWebView* view, PageSpeech* speech);
+// The page's text from its focused element on (from its start when nothing
+// has the focus), for `then`.
+void read_from_focus(WebKitWebView* view, std::function<void(const std::string&)> then);
 
 } // namespace corvalen::web

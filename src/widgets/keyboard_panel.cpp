@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <glibmm/main.h>
 
+#include "toolkit/access.hpp"
 #include "toolkit/style.hpp"
 
 namespace corvalen::widgets {
@@ -73,9 +74,7 @@ void KeyboardPanel::refresh() {
             } else {
                 button = std::make_unique<Gtk::Button>(m_state.label(key));
             }
-            gtk_accessible_update_property(GTK_ACCESSIBLE(button->gobj()),
-                                           GTK_ACCESSIBLE_PROPERTY_LABEL, m_state.name(key).c_str(),
-                                           -1);
+            toolkit::set_accessible_name(*button, m_state.name(key));
             button->set_focusable(false);
             button->set_focus_on_click(false);
             button->set_size_request(-1, m_key_height);

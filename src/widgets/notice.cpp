@@ -4,6 +4,7 @@
 #include <glibmm/main.h>
 #include <string>
 
+#include "toolkit/access.hpp"
 #include "toolkit/style.hpp"
 
 namespace corvalen::widgets {
@@ -22,8 +23,7 @@ Notice::Notice(Gtk::Overlay& overlay) : m_overlay(overlay), m_card(Gtk::Orientat
     // them.)
     g_object_set(m_card.gobj(), "accessible-role", GTK_ACCESSIBLE_ROLE_ALERT, nullptr);
     g_object_set(m_banner.gobj(), "accessible-role", GTK_ACCESSIBLE_ROLE_ALERT, nullptr);
-    gtk_accessible_update_relation(GTK_ACCESSIBLE(m_card.gobj()),
-                                   GTK_ACCESSIBLE_RELATION_LABELLED_BY, m_text.gobj(), nullptr, -1);
+    toolkit::set_labelled_by(m_card, m_text);
     toolkit::install_style(".corvalen-notice { background: rgba(0, 0, 0, 0.6); }"
                            ".corvalen-notice-card { background: #ffffff; color: #1a1a1a;"
                            " border-radius: 12px; padding: 40px 56px; }"

@@ -4,6 +4,7 @@
 #include <gtkmm/eventcontrollermotion.h>
 #include <stdexcept>
 
+#include "toolkit/access.hpp"
 #include "toolkit/style.hpp"
 
 namespace corvalen::widgets {
@@ -47,8 +48,7 @@ ToolbarButton::ToolbarButton(std::string key, Glib::RefPtr<Gdk::Texture> normal,
 }
 
 void ToolbarButton::AccessibleName(const std::string& name) {
-    gtk_accessible_update_property(GTK_ACCESSIBLE(gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
-                                   name.c_str(), -1);
+    toolkit::set_accessible_name(*this, name);
 }
 
 void ToolbarButton::on_pointer_enter(double /*x*/, double /*y*/) {

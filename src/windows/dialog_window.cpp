@@ -5,6 +5,7 @@
 #include <gtkmm/shortcutcontroller.h>
 
 #include "input/cursor.hpp"
+#include "toolkit/access.hpp"
 #include "window_rules.hpp"
 #include "x11_placement.hpp"
 
@@ -15,6 +16,9 @@ DialogWindow::DialogWindow(Gtk::Window& owner, const char* title, int width, int
     : m_owner(owner), m_frame(Gtk::Orientation::VERTICAL), m_width(width), m_height(height) {
     // Before anything reads the window's accessible role, which fixes it.
     g_object_set(gobj(), "accessible-role", static_cast<GtkAccessibleRole>(role), nullptr);
+    toolkit::set_spoken_intro(*this,
+                              std::string(title) +
+                                  (role == Gtk::Accessible::Role::DIALOG ? ", dialog" : ", alert"));
     add_css_class("corvalen-dialog");
     refuse_debugging(*this);
     set_title(title);

@@ -8,6 +8,10 @@
 #include <gtkmm/gestureclick.h>
 #include <gtkmm/gesturezoom.h>
 
+#include <algorithm>
+#include <array>
+#include <iostream>
+
 #include "input/cursor.hpp"
 
 namespace corvalen::windows {
@@ -15,6 +19,25 @@ namespace {
 
 constexpr int kPictureCount = 6;
 constexpr const char* kIconName = "corvalen";
+// The page zoom's steps, from 100 % to 300 %.
+constexpr std::array kZoomSteps{1.0, 1.1, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0};
+constexpr double kZoomNear = 0.001;
+
+const auto kModifiers = Gdk::ModifierType::CONTROL_MASK | Gdk::ModifierType::ALT_MASK |
+                        Gdk::ModifierType::SHIFT_MASK | Gdk::ModifierType::SUPER_MASK;
+
+// `text` as a key, or `fallback`'s when it is none, which the log is told.
+std::pair<guint, GdkModifierType> accelerator(const std::string& text, const char* setting,
+                                              const char* fallback) {
+    guint key = 0;
+    GdkModifierType modifiers{};
+    if (!gtk_accelerator_parse(text.c_str(), &key, &modifiers) || key == 0) {
+        std::cerr << "corvalen: [Accessibility] " << setting << "=\"" << text
+                  << "\" is not a key; it is " << fallback << '\n';
+        gtk_accelerator_parse(fallback, &key, &modifiers);
+    }
+    return {gdk_keyval_to_lower(key), modifiers};
+}
 
 } // namespace
 
@@ -59,10 +82,74 @@ MainWindow::MainWindow(const std::string& title,
     });
 }
 
+bool MainWindow::Accelerator::matches(guint keyval, Gdk::ModifierType state) const {
+    return key != 0 && gdk_keyval_to_lower(keyval) == key && (state & kModifiers) == modifiers;
+}
+
+bool MainWindow::speech_key(guint keyval, Gdk::ModifierType state) {
+    if (m_narrator == nullptr) {
+        return false;
+    }
+    if (m_narrator->reading()) {
+        m_narrator->Silence();
+    }
+    if (m_speech_key.matches(keyval, state)) {
+        m_narrator->Toggle();
+        return true;
+    }
+    if (m_read_key.matches(keyval, state)) {
+        if (m_narrator->on()) {
+            m_browser.read_page(
+                [narrator = m_narrator](const std::string& text) { narrator->Read(text); });
+        }
+        return true;
+    }
+    return false;
+}
+
+bool MainWindow::zoom_key(guint keyval, Gdk::ModifierType state) {
+    if (!m_page_zoom || (state & kModifiers) != Gdk::ModifierType::CONTROL_MASK) {
+        return false;
+    }
+    const double now = m_browser.zoom();
+    double level = now;
+    switch (keyval) {
+    case GDK_KEY_plus:
+    case GDK_KEY_equal:
+    case GDK_KEY_KP_Add: {
+        const auto* next = std::find_if(kZoomSteps.begin(), kZoomSteps.end(),
+                                        [now](double step) { return step > now + kZoomNear; });
+        level = next != kZoomSteps.end() ? *next : kZoomSteps.back();
+        break;
+    }
+    case GDK_KEY_minus:
+    case GDK_KEY_KP_Subtract: {
+        const auto next = std::find_if(kZoomSteps.rbegin(), kZoomSteps.rend(),
+                                       [now](double step) { return step < now - kZoomNear; });
+        level = next != kZoomSteps.rend() ? *next : kZoomSteps.front();
+        break;
+    }
+    case GDK_KEY_0:
+    case GDK_KEY_KP_0:
+        level = m_zoom_start;
+        break;
+    default:
+        return false;
+    }
+    m_browser.zoom(level);
+    return true;
+}
+
 bool MainWindow::on_key_captured(const Gtk::EventControllerKey& keys, guint keyval,
                                  Gdk::ModifierType state) {
+    if (speech_key(keyval, state)) {
+        return true;
+    }
     if (m_notice.takes_input()) {
         return true; // a key that ends the notice does nothing else
+    }
+    if (zoom_key(keyval, state)) {
+        return true;
     }
     // The page gets every key first and gives back those it leaves alone. At
     // its first or last element it hands the focus to the toolbar and then
@@ -91,6 +178,7 @@ void MainWindow::use_touch(const controls::TouchSettings& touch) {
         use_keyboard(controls::with_hide_key(touch.layout));
         m_keypad = touch.layout;
     }
+    m_page_zoom = touch.page_zoom;
     input::CursorHiding::configure(touch.cursor, *this);
     input::CursorHiding::follow_view(m_browser.widget());
     if (!touch.page_zoom) {
@@ -169,6 +257,26 @@ void MainWindow::show_keyboard(bool shown) {
     if (shown) {
         m_keyboard->refresh(); // and the field is brought into sight
     }
+}
+
+void MainWindow::use_accessibility(controls::Narrator& narrator) {
+    const controls::AccessibilitySettings& settings = narrator.settings();
+    m_zoom_start = settings.zoom / 100.0;
+    m_browser.zoom(m_zoom_start);
+    // Each visitor starts at the same zoom.
+    m_zoom_reset = m_browser.signal_view_replaced().connect(
+        [this](GtkWidget*) { m_browser.zoom(m_zoom_start); });
+    if (settings.mode == controls::AccessibilitySettings::Mode::Never) {
+        return;
+    }
+    m_narrator = &narrator;
+    const controls::AccessibilitySettings defaults;
+    auto [key, modifiers] = accelerator(settings.key, "SpeechKey", defaults.key.c_str());
+    m_speech_key = {key, static_cast<Gdk::ModifierType>(modifiers)};
+    std::tie(key, modifiers) = accelerator(settings.read_key, "ReadKey", defaults.read_key.c_str());
+    m_read_key = {key, static_cast<Gdk::ModifierType>(modifiers)};
+    m_browser.speak_page({.focus = [this](const std::string& said) { m_narrator->Focus(said); },
+                          .typed = [this](const std::string& said) { m_narrator->Typed(said); }});
 }
 
 void MainWindow::show_full_screen() {

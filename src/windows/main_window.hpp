@@ -13,6 +13,7 @@
 
 #include "client_area.hpp"
 #include "controls/keyboard.hpp"
+#include "controls/speech.hpp"
 #include "web/browser_control.hpp"
 #include "web/input_method.hpp"
 #include "widgets/image_list.hpp"
@@ -43,6 +44,12 @@ public:
         return m_keypad ? &*m_keypad : nullptr;
     }
 
+    // For visitors who cannot see or need bigger text, as `narrator`'s
+    // settings say: the speech key and the read key, the page's own speech,
+    // and the page zoom each session starts with. Called after use_touch,
+    // before the window is shown.
+    void use_accessibility(controls::Narrator& narrator);
+
     // Shows the window over the whole monitor and gives the browser control
     // the keyboard focus. A window manager is asked for full screen; without
     // one, the window sizes itself to the monitor at its top-left corner.
@@ -60,6 +67,19 @@ private:
                          Gdk::ModifierType state);
     void use_keyboard(const controls::KeyboardLayout& layout);
     void show_keyboard(bool shown);
+    // Ctrl with plus, minus or 0: the page zoom a step up or down, or back
+    // to where the session started. False for any other key.
+    bool zoom_key(guint keyval, Gdk::ModifierType state);
+    // The speech key and the read key; any key stops a reading. False for
+    // any other key.
+    bool speech_key(guint keyval, Gdk::ModifierType state);
+
+    // A key as gtk_accelerator_parse reads one.
+    struct Accelerator {
+        guint key = 0;
+        Gdk::ModifierType modifiers{};
+        [[nodiscard]] bool matches(guint keyval, Gdk::ModifierType state) const;
+    };
 
     widgets::ImageList m_normal_pictures;
     widgets::ImageList m_hot_pictures;
@@ -74,6 +94,12 @@ private:
     std::optional<controls::KeyboardLayout> m_keypad;
     sigc::connection m_view_replaced;
     PageKey m_last_page_key;
+    bool m_page_zoom = true;
+    double m_zoom_start = 1.0;
+    controls::Narrator* m_narrator = nullptr;
+    Accelerator m_speech_key;
+    Accelerator m_read_key;
+    sigc::connection m_zoom_reset;
 };
 
 } // namespace corvalen::windows

@@ -2,6 +2,7 @@
 #include "password_window.hpp"
 
 #include "secret_buffer.hpp"
+#include "toolkit/access.hpp"
 #include "toolkit/style.hpp"
 #include "window_rules.hpp"
 
@@ -57,8 +58,7 @@ PasswordWindow::PasswordWindow(Gtk::Window& owner, const controls::KeyboardLayou
     set_icon_name("corvalen-password");
 
     Label1.set_xalign(0.0F);
-    gtk_accessible_update_relation(GTK_ACCESSIBLE(txtPassword.gobj()),
-                                   GTK_ACCESSIBLE_RELATION_LABELLED_BY, Label1.gobj(), nullptr, -1);
+    toolkit::set_labelled_by(txtPassword, Label1);
     txtPassword.set_visibility(false);
     txtPassword.set_invisible_char('*');
     // A password purpose keeps input methods from composing or showing text.

@@ -7,6 +7,7 @@
 #include <gtkmm/label.h>
 
 #include "dialog_window.hpp"
+#include "toolkit/access.hpp"
 #include "toolkit/errors.hpp"
 #include "toolkit/style.hpp"
 
@@ -31,6 +32,7 @@ public:
         m_icon.set_from_icon_name("corvalen-error");
         m_icon.set_pixel_size(32);
         m_prompt.set_xalign(0.0F);
+        toolkit::set_spoken_intro(*this, title + ", alert, " + prompt);
         m_message.append(m_icon);
         m_message.append(m_prompt);
         m_message.set_vexpand(true);

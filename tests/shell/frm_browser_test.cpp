@@ -342,5 +342,80 @@ TEST_F(FormTest, AnEndedSessionClosesTheExitDialogWithoutAnAnswer) {
               (Keys{"Navigate about:blank", "ClearSession", "Navigate about:blank"}));
 }
 
+// Speech as the form asks for it: what a speech service is told, in order.
+class SpeechLog : public controls::ISpeechOutput {
+public:
+    explicit SpeechLog(std::vector<std::string>& said) : m_said(said) {}
+    void Say(const std::string& text, bool queued) override {
+        m_said.push_back((queued ? "queued " : "") + text);
+    }
+    void Character(const std::string& character) override { m_said.push_back("char " + character); }
+    void Cancel() override { m_said.emplace_back("cancel"); }
+
+private:
+    std::vector<std::string>& m_said;
+};
+
+TEST_F(FormTest, SpeechSaysTheNoticeAndItsLastSecondsAndEachSessionStartsAsTheModeSays) {
+    struct Case {
+        const char* accessibility;
+        bool on_at_start;
+        bool on_after_session;
+        int rate;
+        const char* reported;
+    } cases[] = {
+        {"", false, false, 0, nullptr},
+        {"Speech=1\nRate=-40\n", true, true, -40, nullptr},
+        {"Speech=2\nRate=101\n", false, false, 0, "Rate=\"101\""},
+        {"Speech=3\n", false, false, 0, "Speech=\"3\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.accessibility);
+        FakeShell fresh{dir.path()};
+        settings(std::string("[Session]\nIdleReset=60\nIdleWarning=10\n[Texts]\nSpeechOn=Aan\n"
+                             "[Accessibility]\n") +
+                 c.accessibility);
+        std::vector<std::string> said;
+        int opened = 0;
+        fresh.form.SpeechService([&](const controls::AccessibilitySettings& settings) {
+            ++opened;
+            EXPECT_EQ(settings.rate, c.rate);
+            return std::make_unique<SpeechLog>(said);
+        });
+        fresh.form.Form_Load();
+        controls::Narrator& narrator = fresh.form.narrator();
+        EXPECT_EQ(narrator.on(), c.on_at_start);
+        if (!narrator.on()) {
+            narrator.Toggle(); // the speech key: nothing with Speech=0
+        }
+        fresh.form.Visitor_Input(at(0));
+        for (int second = 50; second <= 59; ++second) {
+            fresh.form.Idle_Tick(at(second));
+        }
+        fresh.form.MozillaBrowser1_Refused();
+        fresh.form.Idle_Tick(at(60));
+        EXPECT_EQ(narrator.on(), c.on_after_session);
+        std::vector<std::string> expected;
+        if (c.on_at_start) {
+            expected = {"queued Are you still there?"};
+        } else if (std::string(c.accessibility).starts_with("Speech=2")) {
+            expected = {"queued Aan", "queued Are you still there?"};
+        }
+        if (!expected.empty()) {
+            for (const char* second : {"5", "4", "3", "2", "1"}) {
+                expected.push_back(std::string("queued ") + second);
+            }
+            expected.emplace_back("queued This page is not available on this terminal.");
+            expected.emplace_back("cancel"); // the session's end
+        }
+        EXPECT_EQ(said, expected);
+        EXPECT_EQ(opened, expected.empty() ? 0 : 1);
+        const std::string log = fresh.log.str();
+        EXPECT_EQ(log.find(c.reported ? c.reported : "corvalen") != std::string::npos,
+                  c.reported != nullptr)
+            << log;
+    }
+}
+
 } // namespace
 } // namespace corvalen::test

@@ -42,9 +42,10 @@ class Kiosk:
     its X11 back end, so that xdotool's events reach the program while GTK
     stays on Wayland."""
 
-    def __init__(self, display, settings=None, program=None, cage=False, env=None):
+    def __init__(self, display, settings=None, program=None, cage=False, env=None, files=None):
         self.display = display
         self.env = env or {}
+        self.files = files or {}  # {path under the program's home: text}
         self.settings = settings
         self.installed = program  # an installed program, run where it lies
         self.cage = cage
@@ -62,6 +63,10 @@ class Kiosk:
         os.makedirs(os.path.join(home, ".config", "gtk-4.0"))
         with open(os.path.join(home, ".config", "gtk-4.0", "settings.ini"), "w") as f:
             f.write("[Settings]\ngtk-cursor-blink=false\n")
+        for path, text in self.files.items():
+            os.makedirs(os.path.dirname(os.path.join(home, path)), exist_ok=True)
+            with open(os.path.join(home, path), "w", encoding="utf-8") as f:
+                f.write(text)
         self.home = home
         self.tmp = os.path.join(self.directory, "tmp")
         os.mkdir(self.tmp)
