@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "focus_speech.hpp"
 
+#include <glibmm/main.h>
 #include <gtkmm/widget.h>
 #include <gtkmm/window.h>
 
@@ -39,8 +40,16 @@ void FocusSpeech::watch_windows() {
                                    this);
             g_signal_connect_after(
                 window, "unmap", G_CALLBACK(+[](GtkWindow* hidden, gpointer self) {
-                    if (GtkWindow* owner = gtk_window_get_transient_for(hidden)) {
-                        static_cast<FocusSpeech*>(self)->say_focus(owner, false);
+                    // Later, unless another window shows first (the message
+                    // box that follows the exit dialog).
+                    GtkWindow* owner = gtk_window_get_transient_for(hidden);
+                    auto* speech = static_cast<FocusSpeech*>(self);
+                    if (owner != nullptr) {
+                        Glib::signal_idle().connect_once([speech, owner, shown = speech->m_shown] {
+                            if (shown == speech->m_shown) {
+                                speech->say_focus(owner, false);
+                            }
+                        });
                     }
                 }),
                 this);
@@ -58,6 +67,9 @@ void FocusSpeech::say_focus(GtkWindow* window, bool entered) {
     // Not while a window is being built: it is said once it shows.
     if (!m_narrator.on() || !gtk_widget_get_mapped(GTK_WIDGET(window))) {
         return;
+    }
+    if (entered) {
+        ++m_shown;
     }
     toolkit::guard_callback([&] {
         std::string said;

@@ -27,6 +27,7 @@ private:
     const GtkWindow* m_last_window = nullptr;
     std::string m_last_control;
     const GtkWindow* m_introduced = nullptr; // shown, its introduction still to say
+    unsigned m_shown = 0;                    // windows shown so far
 };
 
 } // namespace corvalen::windows

@@ -81,12 +81,25 @@ guint insert_text(GtkEntryBuffer* buffer, guint position, const char* chars, gui
     return n_chars;
 }
 
+// GTK takes the characters out only after the handlers of "deleted-text"
+// have seen them, in the signal's own handler: delete_text announces, and
+// deleted_text removes.
 guint delete_text(GtkEntryBuffer* buffer, guint position, guint n_chars) {
     SecretBuffer* self = secret(buffer);
     position = std::min(position, self->length);
     n_chars = std::min(n_chars, self->length - position);
+    if (n_chars > 0) {
+        gtk_entry_buffer_emit_deleted_text(buffer, position, n_chars);
+    }
+    return n_chars;
+}
+
+void deleted_text(GtkEntryBuffer* buffer, guint position, guint n_chars) {
+    SecretBuffer* self = secret(buffer);
+    position = std::min(position, self->length);
+    n_chars = std::min(n_chars, self->length - position);
     if (n_chars == 0) {
-        return 0;
+        return;
     }
     char* from = g_utf8_offset_to_pointer(self->text, position);
     char* to = g_utf8_offset_to_pointer(from, n_chars);
@@ -96,8 +109,8 @@ guint delete_text(GtkEntryBuffer* buffer, guint position, guint n_chars) {
     explicit_bzero(self->text + self->bytes + 1, removed);
     self->length -= n_chars;
     self->shown[self->length] = '\0';
-    gtk_entry_buffer_emit_deleted_text(buffer, position, n_chars);
-    return n_chars;
+    g_object_notify(G_OBJECT(buffer), "text");
+    g_object_notify(G_OBJECT(buffer), "length");
 }
 
 void finalize(GObject* object) {
@@ -118,6 +131,7 @@ void class_init(gpointer klass, gpointer /*data*/) {
     buffer_class->get_length = get_length;
     buffer_class->insert_text = insert_text;
     buffer_class->delete_text = delete_text;
+    buffer_class->deleted_text = deleted_text;
 }
 
 GType secret_buffer_type() {

@@ -45,7 +45,7 @@ class Kiosk:
     def __init__(self, display, settings=None, program=None, cage=False, env=None, files=None):
         self.display = display
         self.env = env or {}
-        self.files = files or {}  # {path under the program's home: text}
+        self.home_files = files or {}  # {path under the program's home: text}
         self.settings = settings
         self.installed = program  # an installed program, run where it lies
         self.cage = cage
@@ -63,7 +63,7 @@ class Kiosk:
         os.makedirs(os.path.join(home, ".config", "gtk-4.0"))
         with open(os.path.join(home, ".config", "gtk-4.0", "settings.ini"), "w") as f:
             f.write("[Settings]\ngtk-cursor-blink=false\n")
-        for path, text in self.files.items():
+        for path, text in self.home_files.items():
             os.makedirs(os.path.dirname(os.path.join(home, path)), exist_ok=True)
             with open(os.path.join(home, path), "w", encoding="utf-8") as f:
                 f.write(text)
