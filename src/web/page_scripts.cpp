@@ -181,7 +181,8 @@ const nameOf = el => {
   const named = ids && squeeze(ids.split(/\s+/).map(id => el.ownerDocument.getElementById(id))
                                   .filter(Boolean).map(textOf).join(' '));
   if (named) return named;
-  if (squeeze(el.getAttribute('aria-label'))) return squeeze(el.getAttribute('aria-label'));
+  const label = squeeze(el.getAttribute('aria-label'));
+  if (label) return label;
   if (el.labels && el.labels.length) return squeeze([...el.labels].map(textOf).join(' '));
   const tag = el.tagName;
   if (tag === 'IMG' || (tag === 'INPUT' && el.type === 'image')) return squeeze(el.alt);
@@ -241,21 +242,25 @@ constexpr std::string_view kReader = R"(
   const walker = (doc || document).createTreeWalker(root, NodeFilter.SHOW_ELEMENT | NodeFilter.SHOW_TEXT);
   const parts = [];
   let reading = start === root, length = 0;
+  const add = text => {
+    if (text) {
+      parts.push(text);
+      length += text.length;
+    }
+  };
   for (let node = walker.currentNode; node && length < 20000; node = walker.nextNode()) {
     if (node === start) reading = true;
     if (!reading) continue;
     if (node.nodeType === Node.ELEMENT_NODE) {
       if (node.tagName === 'SCRIPT' || node.tagName === 'STYLE' || !node.getClientRects().length)
         continue;
-      if (node.tagName === 'IMG' && squeeze(node.alt)) parts.push(squeeze(node.alt));
+      if (node.tagName === 'IMG') add(squeeze(node.alt));
       if (node.tagName === 'INPUT' || node.tagName === 'SELECT' || node.tagName === 'TEXTAREA')
-        parts.push(describe(node));
+        add(describe(node));
     } else if (node.parentElement && node.parentElement.getClientRects().length &&
                !['SCRIPT', 'STYLE', 'TEXTAREA', 'OPTION'].includes(node.parentElement.tagName)) {
-      const text = squeeze(node.data);
-      if (text) parts.push(text);
+      add(squeeze(node.data));
     }
-    length += (parts[parts.length - 1] || '').length;
   }
   return parts.join(' ');
 })())";
