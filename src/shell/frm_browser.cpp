@@ -154,8 +154,6 @@ void frmBrowser::read_texts(cInifile& ini) {
     m_still_there = value_of(ini, settings::kStillThere);
     m_continue = value_of(ini, settings::kContinue);
     m_blocked = value_of(ini, settings::kBlocked);
-    m_speech_on = value_of(ini, settings::kSpeechOn);
-    m_speech_off = value_of(ini, settings::kSpeechOff);
     MozillaBrowser1.UnreachableText(value_of(ini, settings::kUnreachable));
     const std::pair<const char*, const settings::Key&> names[] = {
         {"back", settings::kBack},       {"forward", settings::kForward}, {"stop", settings::kStop},
@@ -207,8 +205,9 @@ void frmBrowser::read_accessibility_settings(cInifile& ini) {
         *field = *whole_number(checked_value_of(ini, m_log, "Accessibility", *key), key->least,
                                key->most);
     }
-    accessibility.said_on = m_speech_on;
-    accessibility.said_off = m_speech_off;
+    ini.Section("Texts");
+    accessibility.said_on = value_of(ini, settings::kSpeechOn);
+    accessibility.said_off = value_of(ini, settings::kSpeechOff);
     m_narrator = corvalen::controls::Narrator(std::move(accessibility), m_open_speech);
 }
 

@@ -128,7 +128,5 @@ private:
     corvalen::controls::TouchSettings m_touch;
     corvalen::controls::Narrator::Opener m_open_speech;
     corvalen::controls::Narrator m_narrator;
-    std::string m_speech_on;
-    std::string m_speech_off;
     bool m_notice_said = false; // the idle notice's text was said
 };

@@ -483,21 +483,12 @@ void BrowserControl::reveal_focus() {
 void BrowserControl::when_field_focused(std::function<void()> then) {
     cancel(m_field_check);
     m_field_check = g_cancellable_new();
-    auto* callback = new std::function<void()>(std::move(then));
-    webkit_web_view_evaluate_javascript(
-        m_view, field_focused_script().c_str(), -1, kScriptWorld, nullptr, m_field_check,
-        [](GObject* view, GAsyncResult* result, gpointer data) {
-            const std::unique_ptr<std::function<void()>> action(
-                static_cast<std::function<void()>*>(data));
-            JSCValue* value =
-                webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, nullptr);
-            const bool focused = value != nullptr && jsc_value_to_boolean(value);
-            g_clear_object(&value);
-            if (focused) {
-                toolkit::guard_callback([&action] { (*action)(); });
-            }
-        },
-        callback);
+    evaluate(m_view, field_focused_script(), m_field_check,
+             [then = std::move(then)](JSCValue* value) {
+                 if (value != nullptr && jsc_value_to_boolean(value)) {
+                     then();
+                 }
+             });
 }
 
 void BrowserControl::speak_page(PageSpeech speech) {

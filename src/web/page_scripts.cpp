@@ -304,26 +304,32 @@ void speak_from_frames(WebKitWebView* view, PageSpeech* speech) {
                      speech);
 }
 
+void evaluate(WebKitWebView* view, const std::string& script, GCancellable* cancellable,
+              std::function<void(JSCValue* value)> then) {
+    using Then = std::function<void(JSCValue*)>;
+    webkit_web_view_evaluate_javascript(
+        view, script.c_str(), -1, kScriptWorld, nullptr, cancellable,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+            const std::unique_ptr<Then> action(static_cast<Then*>(data));
+            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source),
+                                                                         result, nullptr);
+            toolkit::guard_callback([&] { (*action)(value); });
+            g_clear_object(&value);
+        },
+        new Then(std::move(then)));
+}
+
 void read_from_focus(WebKitWebView* view, std::function<void(const std::string&)> then) {
     static const std::string script =
         std::string(kFocused) + std::string(kDescribe) + std::string(kReader);
-    auto* callback = new std::function<void(const std::string&)>(std::move(then));
-    webkit_web_view_evaluate_javascript(
-        view, script.c_str(), -1, kScriptWorld, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* result, gpointer data) {
-            const std::unique_ptr<std::function<void(const std::string&)>> action(
-                static_cast<std::function<void(const std::string&)>*>(data));
-            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source),
-                                                                         result, nullptr);
-            if (value != nullptr && jsc_value_is_string(value)) {
-                char* text = jsc_value_to_string(value);
-                const std::string read = text;
-                g_free(text);
-                toolkit::guard_callback([&] { (*action)(read); });
-            }
-            g_clear_object(&value);
-        },
-        callback);
+    evaluate(view, script, nullptr, [then = std::move(then)](JSCValue* value) {
+        if (value != nullptr && jsc_value_is_string(value)) {
+            char* text = jsc_value_to_string(value);
+            const std::string read = text;
+            g_free(text);
+            then(read);
+        }
+    });
 }
 
 const std::string& field_focused_script() {

@@ -9,6 +9,8 @@
 #include <string>
 
 typedef struct _WebKitWebView WebKitWebView;
+typedef struct _JSCValue JSCValue;
+typedef struct _GCancellable GCancellable;
 
 namespace corvalen::web {
 
@@ -23,6 +25,11 @@ void wait_for_enter_in_frames(WebKitWebView* view);
 void press_enter(WebKitWebView* view);
 // Scrolls the focused element into view, also after the view was resized.
 void reveal_focus(WebKitWebView* view);
+// Runs `script` in the top frame, in the program's script world; `then`
+// gets its value, or null when it failed or `cancellable` (may be null) was
+// cancelled first.
+void evaluate(WebKitWebView* view, const std::string& script, GCancellable* cancellable,
+              std::function<void(JSCValue* value)> then);
 // A script whose value tells whether a text field, or an element in a frame
 // of another site, has the focus.
 const std::string& field_focused_script();

@@ -73,9 +73,7 @@ void FocusSpeech::say_focus(GtkWindow* window, bool entered) {
     }
     toolkit::guard_callback([&] {
         std::string said;
-        if (entered) {
-            said = toolkit::spoken_intro(*Glib::wrap(window));
-        } else if (window == m_introduced) {
+        if (entered || window == m_introduced) {
             said = toolkit::spoken_intro(*Glib::wrap(window));
         }
         m_introduced = nullptr;

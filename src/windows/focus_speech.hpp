@@ -10,8 +10,8 @@ namespace corvalen::windows {
 
 // Says what takes the keyboard focus in any of the program's windows, as
 // toolkit::spoken_description words it; a window that shows is introduced
-// first (a dialog as it opens), and when it goes its owner's focus is said. The page's own elements
-// are said by the page (BrowserControl::speak_page).
+// first (a dialog as it opens), and when it goes its owner's focus is said.
+// The page's own elements are said by the page (BrowserControl::speak_page).
 class FocusSpeech {
 public:
     explicit FocusSpeech(controls::Narrator& narrator);
