@@ -480,6 +480,10 @@ void BrowserControl::reveal_focus() {
     web::reveal_focus(m_view);
 }
 
+void BrowserControl::focus_edge(bool first) {
+    web::focus_page_edge(m_view, first);
+}
+
 void BrowserControl::when_field_focused(std::function<void()> then) {
     cancel(m_field_check);
     m_field_check = g_cancellable_new();

@@ -79,6 +79,8 @@ public:
     // Scrolls the page's focused element into view, also after the view was
     // resized.
     void reveal_focus();
+    // Focuses the page's first element in the order of Tab, or its last.
+    void focus_edge(bool first);
     // Calls `then` once the page has handled the input before this call, if
     // a text field (or an element in a frame of another site) has the focus.
     void when_field_focused(std::function<void()> then);

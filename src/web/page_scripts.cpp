@@ -167,6 +167,22 @@ void reveal_focus(WebKitWebView* view) {
 })())");
 }
 
+void focus_page_edge(WebKitWebView* view, bool first) {
+    // The page's order of Tab: positive tab indices first, then document order.
+    static constexpr std::string_view kEdge = R"(
+  const all = [...document.querySelectorAll(
+      'a[href], area[href], button, input, select, textarea, iframe, summary, [tabindex], ' +
+      '[contenteditable]')].filter(el => el.tabIndex >= 0 && !el.disabled && el.type !== 'hidden' &&
+                                       el.getClientRects().length);
+  const order = all.filter(el => el.tabIndex > 0).sort((a, b) => a.tabIndex - b.tabIndex)
+                   .concat(all.filter(el => el.tabIndex === 0));
+  order.at(first ? 0 : -1)?.focus();
+})())";
+    const std::string script =
+        std::string("(() => {\nconst first = ") + (first ? "true;" : "false;") + std::string(kEdge);
+    run_script(view, script.c_str());
+}
+
 namespace {
 
 // Names an element as assistive technology would: its labels, its own
@@ -218,14 +234,22 @@ const valueOf = el => {
 const describe = el => [nameOf(el), roleOf(el), valueOf(el)].filter(Boolean).join(', ');
 )";
 
-// Runs in every frame: tells the program where the focus goes and what is
-// typed. A page cannot see or change this world's listeners; what it makes
-// them hear is only its own content.
+// Runs in every frame: tells the program where the focus goes, what is
+// typed, and (the top frame) when the page has loaded. A page cannot see or
+// change this world's listeners; what it makes them hear is only its own
+// content.
 constexpr std::string_view kSpeaker = R"(
 const say = (kind, text) => window.webkit.messageHandlers.speech.postMessage([kind, text]);
 addEventListener('focusin', e => {
   if (e.target instanceof Element) say('focus', describe(e.target));
 }, true);
+// A page that has loaded says its title, and where the focus is, as a
+// screen reader does: a visitor who cannot see knows that a link worked.
+if (window === top) addEventListener('load', () => {
+  const el = document.activeElement;
+  say('focus', [squeeze(document.title), el && el !== document.body ? describe(el) : '']
+                   .filter(Boolean).join(', '));
+});
 addEventListener('input', e => {
   if (e.inputType === 'insertText' && e.data)
     say('typed', e.target.type === 'password' ? '*' : e.data);

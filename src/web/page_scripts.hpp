@@ -25,6 +25,8 @@ void wait_for_enter_in_frames(WebKitWebView* view);
 void press_enter(WebKitWebView* view);
 // Scrolls the focused element into view, also after the view was resized.
 void reveal_focus(WebKitWebView* view);
+// Focuses the page's first element in the order of Tab, or its last.
+void focus_page_edge(WebKitWebView* view, bool first);
 // Runs `script` in the top frame, in the program's script world; `then`
 // gets its value, or null when it failed or `cancellable` (may be null) was
 // cancelled first.

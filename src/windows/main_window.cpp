@@ -170,7 +170,23 @@ bool MainWindow::on_key_captured(const Gtk::EventControllerKey& keys, guint keyv
         m_last_page_key = key;
         return false;
     }
-    return key == m_last_page_key;
+    if (key == m_last_page_key) {
+        return true;
+    }
+    // Tab from the toolbar into the page goes on to the page's first element
+    // (Shift+Tab to its last) at once: the key that only focused the view
+    // would show and say nothing.
+    const bool tab = keyval == GDK_KEY_Tab || keyval == GDK_KEY_ISO_Left_Tab;
+    if (tab && (state & kModifiers & ~Gdk::ModifierType::SHIFT_MASK) == Gdk::ModifierType{}) {
+        const bool forward = keyval == GDK_KEY_Tab;
+        if (child_focus(forward ? Gtk::DirectionType::TAB_FORWARD
+                                : Gtk::DirectionType::TAB_BACKWARD) &&
+            get_focus() != nullptr && get_focus()->gobj() == page) {
+            m_browser.focus_edge(forward);
+        }
+        return true;
+    }
+    return false;
 }
 
 void MainWindow::use_touch(const controls::TouchSettings& touch) {

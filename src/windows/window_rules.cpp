@@ -48,8 +48,11 @@ bool move_focus_in_order(GtkWindow* window, const std::vector<Gtk::Widget*>& ord
     const int step = direction == GTK_DIR_TAB_FORWARD ? 1 : -1;
     int next = current >= 0 ? current + step : (step > 0 ? 0 : count - 1);
     for (int tried = 0; tried < count; ++tried, next += step) {
-        if (order[(next % count + count) % count]->child_focus(
-                static_cast<Gtk::DirectionType>(direction))) {
+        // Each widget of the order takes the focus as a whole, as a click
+        // would give it: the web view holds a hidden text view of the engine's,
+        // which entering it backwards would otherwise focus.
+        Gtk::Widget* item = order[(next % count + count) % count];
+        if (item->get_mapped() && item->grab_focus()) {
             return true;
         }
     }

@@ -12,6 +12,7 @@ import time
 import unittest
 
 from kiosk import Display, Kiosk, PageServer, button_centre, wait_until
+from test_touch import key_rows
 
 SECRET = "geheim"
 # A text field with the focus, so that the on-screen keyboard shows.
@@ -111,15 +112,22 @@ class AccessibilityTest(unittest.TestCase):
                 self.assertEqual(unnamed, [], "named after a type, not a meaning")
 
                 # A listener on the bus while the dialog opens and the password
-                # is typed: it hears the dialog's name, and nothing typed.
+                # is typed, on the keyboard and on the keypad: it hears the
+                # dialog's name, and nothing typed.
                 listener = subprocess.Popen([sys.executable, "-c", LISTEN],
                                             env=program_bus(kiosk), stdout=subprocess.PIPE,
                                             text=True)
                 self.addCleanup(listener.kill)
                 time.sleep(1)  # (the listener registers with the bus meanwhile)
                 display.click(*button_centre("end"))
-                self.assertTrue(wait_until(lambda: display.window_geometry("Afsluiten"), 10))
+                dialog = wait_until(lambda: display.window_geometry("Afsluiten"), 10)
+                self.assertTrue(dialog)
                 display.run("xdotool", "type", "--delay", "50", SECRET)
+                # And two letters from the dialog's keypad (q, a).
+                x, y, width, _ = dialog
+                keys = key_rows(display.screenshot("a11y-keypad"), x, x + width, y + 90)
+                for key in (keys[0][0], keys[1][0]):
+                    display.click(*key)
                 # Each character's events would come within this time.
                 time.sleep(1)
                 listener.terminate()
@@ -133,7 +141,7 @@ class AccessibilityTest(unittest.TestCase):
                 self.assertIn(["Wachtwoord:"], [node[2] for node in dialog],
                               "the exit password's field labelled by its label")
                 # Its text, as a screen reader would read it, holds no character typed.
-                self.assertIn("*" * len(SECRET), [node[3] for node in dialog])
+                self.assertIn("*" * (len(SECRET) + 2), [node[3] for node in dialog])
                 self.assertFalse([node for node in dialog if set(SECRET) & set(node[3])])
 
                 # A wrong password: the message box is an alert.
