@@ -2,7 +2,9 @@
 // Corvalen: a locked-down web browser for public terminals. Takes no
 // command-line arguments; everything is configured in corvalen.ini beside it.
 
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <gtk/gtk.h>
 #include <gtkmm/application.h>
 #include <iostream>
@@ -10,6 +12,7 @@
 
 #include "controls/drawing.hpp"
 #include "fleet/health.hpp"
+#include "fleet/metrics.hpp"
 #include "inifile/application.hpp"
 #include "input/input_watch.hpp"
 #include "password/frm_password.hpp"
@@ -25,6 +28,7 @@
 int main() {
     // Before anything starts a process of its own.
     corvalen::fleet::Health health;
+    const std::int64_t start_time = std::time(nullptr);
     using corvalen::input::InputWatch;
     using corvalen::toolkit::report_handler_errors;
     using corvalen::toolkit::run_handler;
@@ -68,6 +72,7 @@ int main() {
     std::unique_ptr<frmBrowser> form;
     std::unique_ptr<InputWatch> input_watch;
     std::unique_ptr<corvalen::windows::FocusSpeech> focus_speech;
+    std::unique_ptr<corvalen::fleet::MetricsFile> metrics;
     app->signal_activate().connect([&] {
         report_handler_errors();
         window = std::make_unique<MainWindow>(FormDesign::kTitle, FormDesign::kButtons, browser);
@@ -98,6 +103,25 @@ int main() {
                 [&](InputWatch::Clock::time_point now) { return form->Visitor_Input(now); },
                 [&](InputWatch::Clock::time_point now) { return form->Idle_Tick(now); },
                 form->next_tick(InputWatch::Clock::now()));
+        }
+        if (const auto& fleet = form->fleet_settings(); !fleet.metrics_file.empty()) {
+            metrics = std::make_unique<corvalen::fleet::MetricsFile>(
+                fleet.metrics_file, fleet.metrics_interval,
+                [&] {
+                    using namespace std::chrono;
+                    corvalen::fleet::Reading reading;
+                    reading.browser = browser.figures();
+                    reading.sessions_ended = form->sessions_ended();
+                    const auto idle = frmBrowser::Clock::now() - form->last_input();
+                    reading.idle_seconds = duration_cast<seconds>(idle).count();
+                    reading.in_use = idle < minutes(1);
+                    if (const auto kb = browser.WebProcessMemory()) {
+                        reading.web_process_memory = *kb * 1024;
+                    }
+                    reading.start_time = start_time;
+                    return reading;
+                },
+                std::cerr);
         }
         app->add_window(*window);
         window->show_full_screen();

@@ -99,6 +99,7 @@ void frmBrowser::Form_Load() {
         read_touch_settings(ini);
         read_memory_settings(ini);
         read_accessibility_settings(ini);
+        read_fleet_settings(ini);
     }
     MozillaBrowser1.HomePage(m_sHomePage);
     MozillaBrowser1.Navigate(m_sHomePage);
@@ -191,6 +192,14 @@ void frmBrowser::read_memory_settings(cInifile& ini) {
     }
 }
 
+void frmBrowser::read_fleet_settings(cInifile& ini) {
+    ini.Section("Fleet");
+    m_fleet.metrics_file = value_of(ini, settings::kMetricsFile);
+    const settings::Key& key = settings::kMetricsInterval;
+    m_fleet.metrics_interval = static_cast<unsigned>(
+        *whole_number(checked_value_of(ini, m_log, "Fleet", key), key.least, key.most));
+}
+
 void frmBrowser::read_accessibility_settings(cInifile& ini) {
     using Mode = corvalen::controls::AccessibilitySettings::Mode;
     corvalen::controls::AccessibilitySettings accessibility;
@@ -221,6 +230,7 @@ std::optional<frmBrowser::Clock::duration> frmBrowser::next_tick(Clock::time_poi
 }
 
 std::optional<frmBrowser::Clock::duration> frmBrowser::Visitor_Input(Clock::time_point now) {
+    m_last_input = now;
     if (m_idle.input(now)) {
         m_notice.Hide();
         m_notice_said = false;

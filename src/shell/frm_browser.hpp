@@ -63,7 +63,9 @@ public:
     // A web process that stays above [Memory] WebProcessLimit is replaced,
     // with the same page, while nobody uses the terminal.
     using Clock = corvalen::shell::IdleTimer::Clock;
-    [[nodiscard]] bool watches_input() const { return m_idle.enabled() || m_memory.enabled(); }
+    [[nodiscard]] bool watches_input() const {
+        return m_idle.enabled() || m_memory.enabled() || !m_fleet.metrics_file.empty();
+    }
     // Input anywhere in the program's windows; returns when Idle_Tick is due.
     std::optional<Clock::duration> Visitor_Input(Clock::time_point now);
     // Shows, counts down, ends or replaces as due; returns when it is due
@@ -87,6 +89,17 @@ public:
     // [Accessibility], as read by Form_Load, with the speech it asks for.
     [[nodiscard]] corvalen::controls::Narrator& narrator() { return m_narrator; }
 
+    // [Fleet], as read by Form_Load.
+    struct FleetSettings {
+        std::string metrics_file; // none when empty
+        unsigned metrics_interval = 15;
+    };
+    [[nodiscard]] const FleetSettings& fleet_settings() const { return m_fleet; }
+    // Visitor sessions ended since the program started.
+    [[nodiscard]] unsigned sessions_ended() const { return m_session; }
+    // When the last input came (before any: when the program started).
+    [[nodiscard]] Clock::time_point last_input() const { return m_last_input; }
+
     // The browser kept a frame from a site that [AllowedSites] does not list:
     // a notice says so over the page, which stays.
     void MozillaBrowser1_Refused();
@@ -104,6 +117,7 @@ private:
     void read_touch_settings(cInifile& ini);
     void read_memory_settings(cInifile& ini);
     void read_accessibility_settings(cInifile& ini);
+    void read_fleet_settings(cInifile& ini);
 
     corvalen::controls::IToolbar& Toolbar1;
     corvalen::controls::IBrowserControl& MozillaBrowser1;
@@ -129,4 +143,6 @@ private:
     corvalen::controls::Narrator::Opener m_open_speech;
     corvalen::controls::Narrator m_narrator;
     bool m_notice_said = false; // the idle notice's text was said
+    FleetSettings m_fleet;
+    Clock::time_point m_last_input = Clock::now();
 };

@@ -154,6 +154,16 @@ inline constexpr Key kZoom{
     100,    300};
 inline constexpr std::array kAccessibility{kSpeech, kSpeechKey, kReadKey, kVoice, kRate, kZoom};
 
+inline constexpr Key kMetricsFile{"MetricsFile", "", Kind::Text};
+inline constexpr Key kMetricsInterval{"MetricsInterval",
+                                      "15",
+                                      Kind::Seconds,
+                                      "a whole number of seconds from 1 to 86400",
+                                      "the metrics are written every 15 seconds",
+                                      1,
+                                      86400};
+inline constexpr std::array kFleet{kMetricsFile, kMetricsInterval};
+
 // [AllowedSites]: key names are free; each value is one pattern.
 inline constexpr Key kAllowedSite{"", "", Kind::SitePattern, "a site pattern", "ignored"};
 
@@ -173,6 +183,7 @@ inline constexpr std::array kSections{
     Section{"Touch", kTouch},
     Section{"Memory", kMemory},
     Section{"Accessibility", kAccessibility},
+    Section{"Fleet", kFleet},
 };
 
 // The value of key `name` in the accessor's current section; `fallback` when

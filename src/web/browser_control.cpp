@@ -13,6 +13,7 @@
 #include <webkit/webkit.h>
 
 #include "controls/memory.hpp"
+#include "controls/site_list.hpp"
 #include "engine.hpp"
 #include "lockdown.hpp"
 #include "page_scripts.hpp"
@@ -21,6 +22,7 @@
 namespace corvalen::web {
 namespace {
 
+using controls::BrowserFigures;
 using Clock = controls::Navigator::Clock;
 using Kind = controls::Navigator::Command::Kind;
 
@@ -167,6 +169,7 @@ private:
 
     static gboolean refuse_site(BrowserControl* control, WebKitPolicyDecision* decision) {
         webkit_policy_decision_ignore(decision);
+        ++control->m_figures.refused_navigations;
         if (control->m_refused) {
             control->m_refused();
         }
@@ -234,6 +237,7 @@ private:
         if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) {
             return; // our own doing: a command follows
         }
+        ++control->m_figures.web_process_crashes;
         control->m_navigator.crashed(Clock::now());
         control->schedule();
     }
@@ -247,6 +251,7 @@ private:
         if (cancelled || !control->m_navigator.unreachable(uri, Clock::now())) {
             return FALSE;
         }
+        ++control->m_figures.failed_loads;
         control->show_unreachable(uri);
         control->schedule();
         return TRUE;
@@ -254,10 +259,16 @@ private:
 
     static void load_changed(WebKitWebView* /*view*/, WebKitLoadEvent event,
                              BrowserControl* control) {
-        if (event == WEBKIT_LOAD_COMMITTED) {
+        if (event == WEBKIT_LOAD_STARTED) {
+            control->m_figures.loading = true;
+        } else if (event == WEBKIT_LOAD_COMMITTED) {
             control->m_navigator.committed();
             control->schedule();
         } else if (event == WEBKIT_LOAD_FINISHED) {
+            BrowserFigures& figures = control->m_figures;
+            figures.loading = false;
+            ++figures.loads;
+            figures.origin = controls::origin_of(view_uri(control->m_view));
             control->m_navigator.finished();
             control->release_freed_memory_later();
             if (control->m_shown) {
@@ -459,11 +470,13 @@ bool BrowserControl::RenewWebProcess() {
         return false;
     }
     // The page is loaded again, from the same place in the history.
+    ++m_figures.web_process_replacements;
     command({Kind::Reload, view_uri(m_view)}, true);
     return true;
 }
 
 void BrowserControl::ReplaceWebProcess(const std::string& url) {
+    ++m_figures.web_process_replacements;
     webkit_web_view_stop_loading(m_view);
     command({Kind::Load, url}, true);
 }

@@ -10,6 +10,7 @@
 
 #include "controls/controls.hpp"
 #include "controls/drawing.hpp"
+#include "controls/figures.hpp"
 #include "controls/navigator.hpp"
 #include "page_scripts.hpp"
 
@@ -69,6 +70,8 @@ public:
     void on_shown(std::function<void(const std::string& uri)> callback) {
         m_shown = std::move(callback);
     }
+    // What it counted since the program started, and what it shows.
+    [[nodiscard]] const controls::BrowserFigures& figures() const { return m_figures; }
     // Emitted when ClearSession put a new view in place of `old`, so that the
     // container puts it where the old one was.
     sigc::signal<void(GtkWidget* old)>& signal_view_replaced() { return m_view_replaced; }
@@ -135,6 +138,7 @@ private:
     sigc::signal<void(GtkWidget*)> m_view_replaced;
     std::function<void()> m_refused;
     std::function<void(const std::string&)> m_shown;
+    controls::BrowserFigures m_figures;
     controls::SiteList m_sites;
     std::optional<controls::Navigator::Command> m_held; // given while the filter was made
     std::unique_ptr<PageSpeech> m_page_speech;          // where every view's pages speak

@@ -12,7 +12,7 @@ import tempfile
 import time
 import unittest
 
-from kiosk import Display, Kiosk, PageServer
+from kiosk import Display, Kiosk, PageServer, wait_until
 
 HOME = b"""<!doctype html><html><body style="background: #3366cc"></body></html>"""
 WATCHDOG_SECONDS = 2.0
@@ -74,6 +74,56 @@ class HealthTest(unittest.TestCase):
                 finally:
                     os.kill(pid, signal.SIGCONT)
                 self.assertEqual(kiosk.exit_with("x"), 0)
+
+    def test_metrics_file(self):
+        from prometheus_client.parser import text_string_to_metric_families
+        # A link to a site not allowed.
+        home = (b"<!doctype html><title>home</title><a href='http://127.0.0.2:8080/'>elsewhere</a>"
+                b"<script>addEventListener('load', () => fetch('/done'));</script>")
+        with tempfile.TemporaryDirectory() as tmp, Display() as display, \
+                PageServer({"/home.html": ("text/html", home)}) as server:
+            path = os.path.join(tmp, "corvalen.prom")
+            # Every write to the file's name: it must only ever be renamed onto.
+            watch = subprocess.Popen(["inotifywait", "-m", "-q", "-e", "create,modify,close_write,"
+                                      "moved_to", "--format", "%e %f", tmp],
+                                     stdout=subprocess.PIPE, text=True)
+            self.addCleanup(watch.kill)
+            time.sleep(0.5)
+            settings = (f"[Options]\nHomepage={server.url('/home.html?q=a+visitor')}\n"
+                        f"Password=x\n[AllowedSites]\nhere=127.0.0.1:{server.port}\n"
+                        "[Session]\nIdleReset=10\nIdleWarning=0\n"
+                        f"[Fleet]\nMetricsFile={path}\nMetricsInterval=1\n")
+
+            def metrics():
+                with open(path, encoding="utf-8") as f:
+                    return {sample.name: sample for family in
+                            text_string_to_metric_families(f.read()) for sample in family.samples}
+            with Kiosk(display, settings) as kiosk:
+                self.assertTrue(server.wait_for("/done", 60), kiosk.output())
+                display.click(40, 50)  # input, and one refused navigation
+                self.assertTrue(wait_until(lambda: metrics()["corvalen_in_use"].value == 1, 10))
+                # The session ends ten seconds later, and the home page loads again.
+                self.assertTrue(server.wait_for("/done", 30, count=2), kiosk.output())
+                self.assertTrue(wait_until(
+                    lambda: metrics()["corvalen_sessions_ended_total"].value == 1, 10))
+                found = metrics()
+                for name, value in (("corvalen_refused_navigations_total", 1),
+                                    ("corvalen_loads_total", 2), ("corvalen_loading", 0),
+                                    ("corvalen_failed_loads_total", 0),
+                                    ("corvalen_web_process_crashes_total", 0)):
+                    self.assertEqual(found[name].value, value, name)
+                self.assertGreater(found["corvalen_idle_seconds"].value, 9)
+                self.assertGreater(found["corvalen_web_process_memory_bytes"].value, 1e6)
+                self.assertAlmostEqual(found["corvalen_start_time_seconds"].value, time.time(),
+                                       delta=120)
+                self.assertEqual(found["corvalen_info"].labels["origin"],
+                                 f"http://127.0.0.1:{server.port}", "only the site")
+                self.assertEqual(kiosk.exit_with("x"), 0)
+            watch.terminate()
+            events = [line.split()[0] for line in watch.communicate(timeout=10)[0].splitlines()
+                      if line.split()[-1] == "corvalen.prom"]
+            self.assertTrue(events)
+            self.assertEqual(set(events), {"MOVED_TO"}, "never written in place")
 
 
 if __name__ == "__main__":

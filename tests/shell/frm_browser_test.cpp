@@ -2,6 +2,7 @@
 // The main window's start-up, resize and toolbar logic against fake controls.
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "shell/fakes.hpp"
 #include "support/temp_dir.hpp"
@@ -192,6 +193,25 @@ TEST_F(FormTest, AllowedSitesAreTheHomeSiteAndTheReadablePatterns) {
 
 frmBrowser::Clock::time_point at(int seconds) {
     return frmBrowser::Clock::time_point(std::chrono::seconds(seconds));
+}
+
+TEST_F(FormTest, FleetSettingsAreTakenOrReported) {
+    for (const auto& [text, file, interval, reported] :
+         {std::tuple{"", "", 15U, false},
+          std::tuple{"[Fleet]\nMetricsFile=/run/corvalen.prom\nMetricsInterval=60\n",
+                     "/run/corvalen.prom", 60U, false},
+          std::tuple{"[Fleet]\nMetricsFile=/run/corvalen.prom\nMetricsInterval=0\n",
+                     "/run/corvalen.prom", 15U, true}}) {
+        SCOPED_TRACE(text);
+        FakeShell fresh{dir.path()};
+        settings(text);
+        fresh.form.Form_Load();
+        EXPECT_EQ(fresh.form.fleet_settings().metrics_file, file);
+        EXPECT_EQ(fresh.form.fleet_settings().metrics_interval, interval);
+        // Idle time is a metric: input is watched whenever metrics are written.
+        EXPECT_EQ(fresh.form.watches_input(), *file != '\0');
+        EXPECT_EQ(fresh.log.str().find("MetricsInterval=\"0\"") != std::string::npos, reported);
+    }
 }
 
 TEST_F(FormTest, SessionSettingsAreTakenOrReportedAndLeftAtTheirDefaults) {
