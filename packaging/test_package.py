@@ -29,13 +29,16 @@ EXPECTED_FILES = [
     "./etc/corvalen/corvalen.ini",
     "./usr/bin/corvalen -> ../lib/corvalen/corvalen",
     "./usr/bin/corvalen-ini -> ../lib/corvalen/corvalen-ini",
+    "./usr/bin/corvalenctl -> ../lib/corvalen/corvalenctl",
     "./usr/lib/corvalen/corvalen",
     "./usr/lib/corvalen/corvalen-ini",
     "./usr/lib/corvalen/corvalen-session",
+    "./usr/lib/corvalen/corvalenctl",
     "./usr/lib/corvalen/corvalen.ini -> /etc/corvalen/corvalen.ini",
     "./usr/lib/systemd/system/corvalen-kiosk.service",
     "./usr/lib/systemd/system/corvalen-kiosk-x11.service",
     "./usr/share/applications/corvalen.desktop",
+    "./usr/share/dbus-1/system.d/org.corvalen.Kiosk1.conf",
     "./usr/share/doc/corvalen/changelog.gz",
     "./usr/share/doc/corvalen/configuration.md.gz",
     "./usr/share/doc/corvalen/copyright",
@@ -45,6 +48,7 @@ EXPECTED_FILES = [
     "./usr/share/icons/hicolor/32x32/apps/corvalen.png",
     "./usr/share/man/man1/corvalen-ini.1.gz",
     "./usr/share/man/man1/corvalen.1.gz",
+    "./usr/share/man/man1/corvalenctl.1.gz",
 ]
 
 
@@ -160,6 +164,9 @@ class InstalledPackage(unittest.TestCase):
 
     def test_user_and_settings_permissions(self):
         run("id", "corvalen")
+        # The remote control's callers; the kiosk's own user is not one.
+        run("getent", "group", "corvalen-admin")
+        self.assertNotIn("corvalen-admin", run("id", "-nG", "corvalen").split())
         stat = os.stat("/etc/corvalen/corvalen.ini")
         self.assertEqual(stat.st_mode & 0o777, 0o640)
         self.assertEqual(run("stat", "-c", "%U:%G", "/etc/corvalen/corvalen.ini").strip(),

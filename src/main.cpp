@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "controls/drawing.hpp"
+#include "fleet/control.hpp"
 #include "fleet/health.hpp"
 #include "fleet/metrics.hpp"
 #include "inifile/application.hpp"
@@ -29,6 +30,7 @@ int main() {
     // Before anything starts a process of its own.
     corvalen::fleet::Health health;
     const std::int64_t start_time = std::time(nullptr);
+    const auto started = frmBrowser::Clock::now();
     using corvalen::input::InputWatch;
     using corvalen::toolkit::report_handler_errors;
     using corvalen::toolkit::run_handler;
@@ -73,6 +75,7 @@ int main() {
     std::unique_ptr<InputWatch> input_watch;
     std::unique_ptr<corvalen::windows::FocusSpeech> focus_speech;
     std::unique_ptr<corvalen::fleet::MetricsFile> metrics;
+    std::unique_ptr<corvalen::fleet::Control> control;
     app->signal_activate().connect([&] {
         report_handler_errors();
         window = std::make_unique<MainWindow>(FormDesign::kTitle, FormDesign::kButtons, browser);
@@ -98,31 +101,47 @@ int main() {
             corvalen::controls::AccessibilitySettings::Mode::Never) {
             focus_speech = std::make_unique<corvalen::windows::FocusSpeech>(form->narrator());
         }
-        if (form->watches_input()) {
-            input_watch = std::make_unique<InputWatch>(
-                [&](InputWatch::Clock::time_point now) { return form->Visitor_Input(now); },
-                [&](InputWatch::Clock::time_point now) { return form->Idle_Tick(now); },
-                form->next_tick(InputWatch::Clock::now()));
-        }
+        // Input is watched also where no idle reset or memory limit needs it:
+        // the time since the last input is a figure for the fleet's operators.
+        input_watch = std::make_unique<InputWatch>(
+            [&](InputWatch::Clock::time_point now) { return form->Visitor_Input(now); },
+            [&](InputWatch::Clock::time_point now) { return form->Idle_Tick(now); },
+            form->next_tick(InputWatch::Clock::now()));
+        auto read = [&](bool memory) {
+            using namespace std::chrono;
+            corvalen::fleet::Reading reading;
+            reading.browser = browser.figures();
+            reading.sessions_ended = form->sessions_ended();
+            const auto last_input = form->last_input();
+            const auto idle = frmBrowser::Clock::now() - last_input.value_or(started);
+            reading.idle_seconds = duration_cast<seconds>(idle).count();
+            reading.in_use = last_input && idle < minutes(1);
+            if (const auto kb = memory ? browser.WebProcessMemory() : std::nullopt) {
+                reading.web_process_memory = *kb * 1024;
+            }
+            reading.start_time = start_time;
+            return reading;
+        };
+        health.activity([read] {
+            const corvalen::fleet::Reading reading = read(false);
+            return reading.in_use ? std::string("in use")
+                                  : "idle " + std::to_string(reading.idle_seconds / 60) + " min";
+        });
         if (const auto& fleet = form->fleet_settings(); !fleet.metrics_file.empty()) {
             metrics = std::make_unique<corvalen::fleet::MetricsFile>(
-                fleet.metrics_file, fleet.metrics_interval,
-                [&] {
-                    using namespace std::chrono;
-                    corvalen::fleet::Reading reading;
-                    reading.browser = browser.figures();
-                    reading.sessions_ended = form->sessions_ended();
-                    const auto idle = frmBrowser::Clock::now() - form->last_input();
-                    reading.idle_seconds = duration_cast<seconds>(idle).count();
-                    reading.in_use = idle < minutes(1);
-                    if (const auto kb = browser.WebProcessMemory()) {
-                        reading.web_process_memory = *kb * 1024;
-                    }
-                    reading.start_time = start_time;
-                    return reading;
-                },
-                std::cerr);
+                fleet.metrics_file, fleet.metrics_interval, read, std::cerr);
         }
+        control = std::make_unique<corvalen::fleet::Control>(
+            corvalen::fleet::Commands{
+                .go_home = [&] { form->GoHome(); },
+                .reload = [&] { form->Reload(); },
+                .end_session = [&] { form->EndVisitorSession(frmBrowser::Clock::now()); },
+                .open = [&](const std::string& url) { return form->Open(url); },
+                .show_message = [&](const std::string& text,
+                                    unsigned seconds) { form->ShowMessage(text, seconds); },
+                .screenshot = [&](int fd) { return window->screenshot(fd); },
+                .read = read},
+            start_time, std::cerr);
         app->add_window(*window);
         window->show_full_screen();
     });

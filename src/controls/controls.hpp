@@ -52,6 +52,9 @@ class IBrowserControl {
 public:
     virtual ~IBrowserControl() = default;
     virtual void Navigate(const std::string& url) = 0;
+    // Whether Navigate would show `url`: a web page or file the allowed sites
+    // take.
+    [[nodiscard]] virtual bool Allows(const std::string& url) const = 0;
     virtual void GoBack() = 0;
     virtual void GoForward() = 0;
     virtual void Stop() = 0;
@@ -93,6 +96,9 @@ public:
     virtual void Hide() = 0;
     // A line over the page for a few seconds; it takes no input.
     virtual void Flash(const std::string& text) = 0;
+    // An operator's message in the idle notice's card, over the page for
+    // `seconds`; it takes no input.
+    virtual void Message(const std::string& text, unsigned seconds) = 0;
 };
 
 // A window's client area.

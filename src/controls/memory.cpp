@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <charconv>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -24,18 +23,19 @@ std::string read_text(const std::filesystem::path& path) {
     return text.str();
 }
 
-// The parent's pid from /proc/<pid>/stat, whose second field (the name, in
-// parentheses) may itself hold spaces and parentheses.
-std::optional<int> parent_of(const std::filesystem::path& process) {
-    const std::string stat = read_text(process / "stat");
-    const auto close = stat.rfind(')');
-    if (close == std::string::npos || close + 4 >= stat.size()) {
-        return std::nullopt;
+// The children of a process, from the list the kernel keeps for each of its
+// threads: no walk over every process of the machine.
+std::vector<int> children_of(const std::filesystem::path& process) {
+    std::vector<int> children;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator(process / "task", error)) {
+        std::istringstream pids(read_text(task.path() / "children"));
+        int child = 0;
+        while (pids >> child) {
+            children.push_back(child);
+        }
     }
-    const char* first = stat.data() + close + 4; // past ") S "
-    int parent = 0;
-    const auto [end, error] = std::from_chars(first, stat.data() + stat.size(), parent);
-    return error == std::errc{} ? std::optional(parent) : std::nullopt;
+    return children;
 }
 
 // Private_Clean + Private_Dirty of smaps_rollup, in kB.
@@ -59,39 +59,24 @@ std::uint64_t private_kb(const std::filesystem::path& process) {
 } // namespace
 
 std::optional<std::uint64_t> web_process_memory(const std::filesystem::path& proc, int pid) {
-    struct Process {
-        int pid;
-        std::filesystem::path path;
-    };
-    std::multimap<int, Process> children; // by parent
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(proc, error)) {
-        const std::string name = entry.path().filename().string();
-        int child = 0;
-        const auto [end, bad] = std::from_chars(name.data(), name.data() + name.size(), child);
-        if (bad != std::errc{} || end != name.data() + name.size()) {
-            continue; // not a process: self, sys, ...
-        }
-        if (const auto parent = parent_of(entry.path())) {
-            children.emplace(*parent, Process{child, entry.path()});
-        }
-    }
     std::optional<std::uint64_t> total;
     std::vector<int> pending{pid};
     while (!pending.empty()) {
-        const int parent = pending.back();
+        const auto process = proc / std::to_string(pending.back());
         pending.pop_back();
-        const auto [first, last] = children.equal_range(parent);
-        for (auto child = first; child != last; ++child) {
-            const Process& process = child->second;
-            std::string name = read_text(process.path / "comm");
+        for (const int child : children_of(process)) {
+            const auto path = proc / std::to_string(child);
+            std::string name = read_text(path / "comm");
             if (!name.empty() && name.back() == '\n') {
                 name.pop_back();
             }
+            // A web process starts none of its own; anything else (the
+            // sandbox's bwrap) may stand between the program and one.
             if (name == kWebProcessName) {
-                total = total.value_or(0) + private_kb(process.path);
+                total = total.value_or(0) + private_kb(path);
+            } else if (!name.starts_with("WebKit")) {
+                pending.push_back(child);
             }
-            pending.push_back(process.pid);
         }
     }
     return total;

@@ -70,6 +70,9 @@ Health::Health() : m_socket(take_variable("NOTIFY_SOCKET")) {
         m_pings = Glib::signal_timeout().connect(
             [this] {
                 notify("WATCHDOG=1");
+                if (!m_status.empty()) {
+                    tell(m_site);
+                }
                 return true;
             },
             every);
@@ -82,7 +85,15 @@ Health::~Health() {
 
 void Health::shown(const std::string& uri) {
     // Only the site: the path and query of a page can hold a visitor's search.
-    const std::string status = "STATUS=showing " + controls::origin_of(uri);
+    m_site = controls::origin_of(uri);
+    tell(m_site);
+}
+
+void Health::tell(const std::string& site) {
+    std::string status = "STATUS=showing " + site;
+    if (m_activity) {
+        status += ", " + m_activity();
+    }
     if (status != m_status) {
         // The first status is also the first page shown.
         notify((m_status.empty() ? "READY=1\n" : "") + status);

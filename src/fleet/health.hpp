@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
 #include <sigc++/connection.h>
 #include <string>
 
@@ -21,12 +22,18 @@ public:
 
     // The view finished showing `uri`.
     void shown(const std::string& uri);
+    // Whether the kiosk is in use ("in use", "idle 4 min"), for the status,
+    // which the pings bring up to date.
+    void activity(std::function<std::string()> activity) { m_activity = std::move(activity); }
 
 private:
     void notify(const std::string& message) const;
+    void tell(const std::string& site);
 
     std::string m_socket;
+    std::string m_site;
     std::string m_status; // the last sent; empty until ready
+    std::function<std::string()> m_activity;
 
     sigc::connection m_pings;
 };

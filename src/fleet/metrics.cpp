@@ -61,8 +61,8 @@ std::string metrics_text(const Reading& reading, const std::string& version) {
     return out.str();
 }
 
-MetricsFile::MetricsFile(std::string path, unsigned interval, std::function<Reading()> read,
-                         std::ostream& log)
+MetricsFile::MetricsFile(std::string path, unsigned interval,
+                         std::function<Reading(bool memory)> read, std::ostream& log)
     : m_path(std::move(path)), m_read(std::move(read)), m_log(log) {
     write();
     m_timer = Glib::signal_timeout().connect_seconds(
@@ -83,7 +83,16 @@ void MetricsFile::write() {
 #else
     static const std::string version;
 #endif
-    const std::string text = metrics_text(m_read(), version);
+    const std::int64_t now = g_get_monotonic_time() / G_USEC_PER_SEC;
+    // (Again at once while there was no web process to read.)
+    const bool memory = !m_memory || now - m_memory_read >= 60;
+    Reading reading = m_read(memory);
+    if (memory) {
+        m_memory = reading.web_process_memory;
+        m_memory_read = now;
+    }
+    reading.web_process_memory = m_memory;
+    const std::string text = metrics_text(reading, version);
     GError* error = nullptr;
     // A temporary file in the same directory, renamed onto the name.
     if (g_file_set_contents_full(m_path.c_str(), text.data(), static_cast<gssize>(text.size()),

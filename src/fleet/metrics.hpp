@@ -28,10 +28,12 @@ struct Reading {
 
 // Writes the metrics to `path` now and every `interval` seconds, each time
 // as a new file renamed onto the name: a reader never sees one half written.
-// A write that fails is reported once, until one succeeds again.
+// The web processes' memory, which takes a walk through /proc and changes
+// slowly, is read once a minute at most. A write that fails is reported
+// once, until one succeeds again.
 class MetricsFile {
 public:
-    MetricsFile(std::string path, unsigned interval, std::function<Reading()> read,
+    MetricsFile(std::string path, unsigned interval, std::function<Reading(bool memory)> read,
                 std::ostream& log);
     ~MetricsFile();
     MetricsFile(const MetricsFile&) = delete;
@@ -41,9 +43,11 @@ private:
     void write();
 
     std::string m_path;
-    std::function<Reading()> m_read;
+    std::function<Reading(bool memory)> m_read;
     std::ostream& m_log;
     bool m_failing = false;
+    std::optional<std::uint64_t> m_memory;
+    std::int64_t m_memory_read = 0; // when, in seconds of g_get_monotonic_time()
     sigc::connection m_timer;
 };
 

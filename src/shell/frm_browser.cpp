@@ -281,6 +281,27 @@ void frmBrowser::EndVisitorSession(Clock::time_point now) {
     MozillaBrowser1.Navigate(m_sHomePage);
 }
 
+void frmBrowser::GoHome() {
+    MozillaBrowser1.Navigate(m_sHomePage);
+}
+
+void frmBrowser::Reload() {
+    MozillaBrowser1.Refresh();
+}
+
+bool frmBrowser::Open(const std::string& url) {
+    if (!MozillaBrowser1.Allows(url)) {
+        return false;
+    }
+    MozillaBrowser1.Navigate(url);
+    return true;
+}
+
+void frmBrowser::ShowMessage(const std::string& text, unsigned seconds) {
+    m_notice.Message(text, seconds);
+    m_narrator.Announce(text);
+}
+
 void frmBrowser::Form_Resize() {
     MozillaBrowser1.Width(m_client_area.ScaleWidth());
     // The control starts below the toolbar, so it is that much less high than

@@ -63,9 +63,7 @@ public:
     // A web process that stays above [Memory] WebProcessLimit is replaced,
     // with the same page, while nobody uses the terminal.
     using Clock = corvalen::shell::IdleTimer::Clock;
-    [[nodiscard]] bool watches_input() const {
-        return m_idle.enabled() || m_memory.enabled() || !m_fleet.metrics_file.empty();
-    }
+    [[nodiscard]] bool watches_input() const { return m_idle.enabled() || m_memory.enabled(); }
     // Input anywhere in the program's windows; returns when Idle_Tick is due.
     std::optional<Clock::duration> Visitor_Input(Clock::time_point now);
     // Shows, counts down, ends or replaces as due; returns when it is due
@@ -89,6 +87,15 @@ public:
     // [Accessibility], as read by Form_Load, with the speech it asks for.
     [[nodiscard]] corvalen::controls::Narrator& narrator() { return m_narrator; }
 
+    // What a fleet's operators ask from afar: the home page, the page again,
+    // a visitor session's end, an address (false, and nothing happens, when
+    // it is not one the kiosk may show) and a message over the page, said to
+    // a visitor who has speech on.
+    void GoHome();
+    void Reload();
+    bool Open(const std::string& url);
+    void ShowMessage(const std::string& text, unsigned seconds);
+
     // [Fleet], as read by Form_Load.
     struct FleetSettings {
         std::string metrics_file; // none when empty
@@ -97,8 +104,8 @@ public:
     [[nodiscard]] const FleetSettings& fleet_settings() const { return m_fleet; }
     // Visitor sessions ended since the program started.
     [[nodiscard]] unsigned sessions_ended() const { return m_session; }
-    // When the last input came (before any: when the program started).
-    [[nodiscard]] Clock::time_point last_input() const { return m_last_input; }
+    // When the last input came; none before the first.
+    [[nodiscard]] std::optional<Clock::time_point> last_input() const { return m_last_input; }
 
     // The browser kept a frame from a site that [AllowedSites] does not list:
     // a notice says so over the page, which stays.
@@ -144,5 +151,5 @@ private:
     corvalen::controls::Narrator m_narrator;
     bool m_notice_said = false; // the idle notice's text was said
     FleetSettings m_fleet;
-    Clock::time_point m_last_input = Clock::now();
+    std::optional<Clock::time_point> m_last_input;
 };

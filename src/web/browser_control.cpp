@@ -489,6 +489,12 @@ void BrowserControl::press_enter() {
     web::press_enter(m_view);
 }
 
+bool BrowserControl::Allows(const std::string& url) const {
+    const char* scheme = g_uri_peek_scheme(url.c_str()); // interned, in small letters
+    const std::string_view kind = scheme != nullptr ? scheme : "";
+    return (kind == "http" || kind == "https" || kind == "file") && m_sites.allows(url, true);
+}
+
 void BrowserControl::reveal_focus() {
     web::reveal_focus(m_view);
 }

@@ -43,6 +43,7 @@ public:
     BrowserControl& operator=(const BrowserControl&) = delete;
 
     void Navigate(const std::string& url) override;
+    [[nodiscard]] bool Allows(const std::string& url) const override;
     void GoBack() override;
     void GoForward() override;
     void Stop() override;

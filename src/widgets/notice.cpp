@@ -23,6 +23,7 @@ Notice::Notice(Gtk::Overlay& overlay) : m_overlay(overlay), m_card(Gtk::Orientat
     // them.)
     g_object_set(m_card.gobj(), "accessible-role", GTK_ACCESSIBLE_ROLE_ALERT, nullptr);
     g_object_set(m_banner.gobj(), "accessible-role", GTK_ACCESSIBLE_ROLE_ALERT, nullptr);
+    g_object_set(m_message.gobj(), "accessible-role", GTK_ACCESSIBLE_ROLE_ALERT, nullptr);
     toolkit::set_labelled_by(m_card, m_text);
     toolkit::install_style(".corvalen-notice { background: rgba(0, 0, 0, 0.6); }"
                            ".corvalen-notice-card { background: #ffffff; color: #1a1a1a;"
@@ -61,14 +62,29 @@ Notice::Notice(Gtk::Overlay& overlay) : m_overlay(overlay), m_card(Gtk::Orientat
     m_banner.set_can_target(false);
     m_banner.set_visible(false);
 
+    // An operator's message: the card's look, without its dimmed layer, and
+    // everything passes through to the page.
+    m_message.add_css_class("corvalen-notice-card");
+    m_message.add_css_class("corvalen-notice-text");
+    m_message.set_wrap(true);
+    m_message.set_max_width_chars(40);
+    m_message.set_justify(Gtk::Justification::CENTER);
+    m_message.set_halign(Gtk::Align::CENTER);
+    m_message.set_valign(Gtk::Align::CENTER);
+    m_message.set_can_target(false);
+    m_message.set_visible(false);
+
     m_overlay.add_overlay(m_banner);
+    m_overlay.add_overlay(m_message);
     m_overlay.add_overlay(m_layer);
 }
 
 Notice::~Notice() {
     m_hiding.disconnect();
     m_banner_timer.disconnect();
+    m_message_timer.disconnect();
     m_overlay.remove_overlay(m_layer);
+    m_overlay.remove_overlay(m_message);
     m_overlay.remove_overlay(m_banner);
 }
 
@@ -99,15 +115,24 @@ void Notice::Hide() {
 }
 
 void Notice::Flash(const std::string& text) {
-    m_banner.set_text(text);
-    m_banner.set_visible(true);
-    m_banner_timer.disconnect();
-    m_banner_timer = Glib::signal_timeout().connect_seconds(
-        [this] {
-            m_banner.set_visible(false);
+    show_for(m_banner, m_banner_timer, text, kBannerSeconds);
+}
+
+void Notice::Message(const std::string& text, unsigned seconds) {
+    show_for(m_message, m_message_timer, text, seconds);
+}
+
+void Notice::show_for(Gtk::Label& label, sigc::connection& timer, const std::string& text,
+                      unsigned seconds) {
+    label.set_text(text);
+    label.set_visible(true);
+    timer.disconnect();
+    timer = Glib::signal_timeout().connect_seconds(
+        [&label] {
+            label.set_visible(false);
             return false;
         },
-        kBannerSeconds);
+        seconds);
 }
 
 } // namespace corvalen::widgets

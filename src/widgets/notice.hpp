@@ -27,11 +27,16 @@ public:
     void Show(const std::string& text, const std::string& button, int seconds_left) override;
     void Hide() override;
     void Flash(const std::string& text) override;
+    void Message(const std::string& text, unsigned seconds) override;
 
     // Whether the idle notice takes the visitor's input now.
     [[nodiscard]] bool takes_input() const { return m_layer.get_visible(); }
 
 private:
+    // Shows `text` in `label` for `seconds`, from now on.
+    static void show_for(Gtk::Label& label, sigc::connection& timer, const std::string& text,
+                         unsigned seconds);
+
     Gtk::Overlay& m_overlay;
     Gtk::Box m_layer;
     Gtk::Box m_card;
@@ -41,8 +46,10 @@ private:
     // there so that visitors see what to do.
     Gtk::Button m_button;
     Gtk::Label m_banner;
+    Gtk::Label m_message;
     sigc::connection m_hiding;
     sigc::connection m_banner_timer;
+    sigc::connection m_message_timer;
 };
 
 } // namespace corvalen::widgets

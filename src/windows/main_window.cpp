@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <iostream>
+#include <unistd.h>
 
 #include "input/cursor.hpp"
 
@@ -293,6 +295,42 @@ void MainWindow::use_accessibility(controls::Narrator& narrator) {
     m_read_key = {key, static_cast<Gdk::ModifierType>(modifiers)};
     m_browser.speak_page({.focus = [this](const std::string& said) { m_narrator->Focus(said); },
                           .typed = [this](const std::string& said) { m_narrator->Typed(said); }});
+}
+
+bool MainWindow::screenshot(int fd) {
+    const int width = get_width();
+    const int height = get_height();
+    GskRenderer* renderer = gtk_native_get_renderer(GTK_NATIVE(gobj()));
+    if (width <= 0 || height <= 0 || renderer == nullptr) {
+        return false;
+    }
+    GdkPaintable* window = gtk_widget_paintable_new(GTK_WIDGET(gobj()));
+    GtkSnapshot* snapshot = gtk_snapshot_new();
+    gdk_paintable_snapshot(window, snapshot, width, height);
+    g_object_unref(window);
+    GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
+    if (node == nullptr) {
+        return false;
+    }
+    const graphene_rect_t area =
+        GRAPHENE_RECT_INIT(0, 0, static_cast<float>(width), static_cast<float>(height));
+    GdkTexture* texture = gsk_renderer_render_texture(renderer, node, &area);
+    gsk_render_node_unref(node);
+    GBytes* png = gdk_texture_save_to_png_bytes(texture);
+    g_object_unref(texture);
+    gsize size = 0;
+    const auto* data = static_cast<const char*>(g_bytes_get_data(png, &size));
+    bool written = true;
+    while (written && size > 0) {
+        const ssize_t count = write(fd, data, size);
+        written = count > 0 || (count < 0 && errno == EINTR);
+        if (count > 0) {
+            data += count;
+            size -= static_cast<gsize>(count);
+        }
+    }
+    g_bytes_unref(png);
+    return written;
 }
 
 void MainWindow::show_full_screen() {

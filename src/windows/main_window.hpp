@@ -54,6 +54,9 @@ public:
     // the keyboard focus. A window manager is asked for full screen; without
     // one, the window sizes itself to the monitor at its top-left corner.
     void show_full_screen();
+    // Writes a PNG of the window as it shows now to `fd`; false when it could
+    // not.
+    bool screenshot(int fd);
 
 private:
     // A key press as the page saw it: key and time.

@@ -28,9 +28,11 @@ struct Process {
 void add_process(const std::filesystem::path& proc, const Process& p) {
     const auto dir = proc / std::to_string(p.pid);
     std::filesystem::create_directories(dir);
-    // The name in stat may hold spaces and parentheses.
-    std::ofstream(dir / "stat") << p.pid << " (" << p.name << ") S " << p.parent << " 1 1 0\n";
     std::ofstream(dir / "comm") << p.name << '\n';
+    // The kernel lists a process's children by the thread that started them.
+    const auto task = proc / std::to_string(p.parent) / "task" / std::to_string(p.parent + 1);
+    std::filesystem::create_directories(task);
+    std::ofstream(task / "children", std::ios::app) << p.pid << ' ';
     std::ofstream(dir / "smaps_rollup")
         << "00400000-7ffc0000 ---p 00000000 00:00 0 [rollup]\nRss: 999999 kB\nPss: 99999 kB\n"
         << "Private_Clean: " << p.private_kb / 4 << " kB\n"

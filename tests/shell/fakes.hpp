@@ -56,6 +56,9 @@ public:
 class FakeBrowser : public controls::IBrowserControl {
 public:
     void Navigate(const std::string& url) override { calls.push_back("Navigate " + url); }
+    [[nodiscard]] bool Allows(const std::string& url) const override {
+        return sites.allows(url, true);
+    }
     void GoBack() override { calls.emplace_back("GoBack"); }
     void GoForward() override { calls.emplace_back("GoForward"); }
     void Stop() override { calls.emplace_back("Stop"); }
@@ -118,6 +121,9 @@ public:
     }
     void Hide() override { shown.clear(); }
     void Flash(const std::string& text) override { flashed.push_back(text); }
+    void Message(const std::string& text, unsigned seconds) override {
+        flashed.push_back(text + " for " + std::to_string(seconds) + " s");
+    }
 
     std::string shown; // empty while hidden
     std::vector<std::string> flashed;

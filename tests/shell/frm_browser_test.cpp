@@ -195,6 +195,19 @@ frmBrowser::Clock::time_point at(int seconds) {
     return frmBrowser::Clock::time_point(std::chrono::seconds(seconds));
 }
 
+TEST_F(FormTest, OperatorsOpenOnlyAllowedSitesAndShowMessages) {
+    settings("[Options]\nHomepage=http://home.example/\n[AllowedSites]\nmore=more.example\n");
+    shell.form.Form_Load();
+    shell.browser.calls.clear();
+    EXPECT_FALSE(shell.form.Open("http://elsewhere.example/"));
+    EXPECT_TRUE(shell.form.Open("http://more.example/page"));
+    shell.form.GoHome();
+    EXPECT_EQ(shell.browser.calls,
+              (Keys{"Navigate http://more.example/page", "Navigate http://home.example/"}));
+    shell.form.ShowMessage("Closing soon", 30);
+    EXPECT_EQ(shell.notice.flashed, (Keys{"Closing soon for 30 s"}));
+}
+
 TEST_F(FormTest, FleetSettingsAreTakenOrReported) {
     for (const auto& [text, file, interval, reported] :
          {std::tuple{"", "", 15U, false},
@@ -208,8 +221,6 @@ TEST_F(FormTest, FleetSettingsAreTakenOrReported) {
         fresh.form.Form_Load();
         EXPECT_EQ(fresh.form.fleet_settings().metrics_file, file);
         EXPECT_EQ(fresh.form.fleet_settings().metrics_interval, interval);
-        // Idle time is a metric: input is watched whenever metrics are written.
-        EXPECT_EQ(fresh.form.watches_input(), *file != '\0');
         EXPECT_EQ(fresh.log.str().find("MetricsInterval=\"0\"") != std::string::npos, reported);
     }
 }

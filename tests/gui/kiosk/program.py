@@ -82,6 +82,8 @@ class Kiosk:
             "GDK_BACKEND": "x11",
             "GTK_A11Y": "none",
             "NO_AT_BRIDGE": "1",
+            # No remote control on the machine's own system bus.
+            "DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={runtime}/no-system-bus",
         }
         env.update(self.env)
         self.log = open(os.path.join(self.directory, "output.log"), "w+b")
