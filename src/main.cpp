@@ -141,7 +141,7 @@ int main() {
                                     unsigned seconds) { form->ShowMessage(text, seconds); },
                 .screenshot = [&](int fd) { return window->screenshot(fd); },
                 .read = read},
-            start_time, std::cerr);
+            std::cerr);
         app->add_window(*window);
         window->show_full_screen();
     });

@@ -58,7 +58,7 @@ constexpr std::size_t kMessageMost = 1000;
 constexpr unsigned kMessageSecondsMost = 86400;
 
 // A property's value in `reading`; nullptr for a name that is none.
-GVariant* property(const std::string& name, const Reading& reading, std::int64_t start_time) {
+GVariant* property(const std::string& name, const Reading& reading) {
     const controls::BrowserFigures& browser = reading.browser;
     if (name == "InUse") {
         return g_variant_new_boolean(reading.in_use ? TRUE : FALSE);
@@ -80,7 +80,7 @@ GVariant* property(const std::string& name, const Reading& reading, std::int64_t
         {"WebProcessCrashes", browser.web_process_crashes},
         {"WebProcessReplacements", browser.web_process_replacements},
         {"WebProcessMemory", reading.web_process_memory.value_or(0)},
-        {"StartTime", static_cast<std::uint64_t>(start_time)},
+        {"StartTime", static_cast<std::uint64_t>(reading.start_time)},
     };
     for (const auto& [count_name, value] : counts) {
         if (name == count_name) {
@@ -88,11 +88,7 @@ GVariant* property(const std::string& name, const Reading& reading, std::int64_t
         }
     }
     if (name == "Version") {
-#ifdef CORVALEN_VERSION
-        return g_variant_new_string(CORVALEN_VERSION);
-#else
-        return g_variant_new_string("");
-#endif
+        return g_variant_new_string(version());
     }
     return nullptr;
 }
@@ -111,11 +107,9 @@ constexpr const char* kSignalled[] = {"InUse",
 } // namespace
 
 struct Control::Private {
-    Private(Commands given, std::int64_t started, std::ostream& logged)
-        : commands(std::move(given)), start_time(started), log(logged) {}
+    Private(Commands given, std::ostream& logged) : commands(std::move(given)), log(logged) {}
 
     Commands commands;
-    std::int64_t start_time;
     std::ostream& log;
     GDBusNodeInfo* info = nullptr;
     guint owner = 0;
@@ -224,8 +218,8 @@ struct Control::Private {
         g_variant_builder_init(&changed, G_VARIANT_TYPE("a{sv}"));
         bool any = false;
         for (const char* name : kSignalled) {
-            GVariant* before = g_variant_ref_sink(property(name, last, start_time));
-            GVariant* after = g_variant_ref_sink(property(name, now, start_time));
+            GVariant* before = g_variant_ref_sink(property(name, last));
+            GVariant* after = g_variant_ref_sink(property(name, now));
             if (!g_variant_equal(before, after)) {
                 g_variant_builder_add(&changed, "{sv}", name, after);
                 any = true;
@@ -234,7 +228,7 @@ struct Control::Private {
             g_variant_unref(after);
         }
         last = now;
-        if (any && connection != nullptr && registration != 0) {
+        if (any) {
             g_dbus_connection_emit_signal(
                 connection, nullptr, kObjectPath, "org.freedesktop.DBus.Properties",
                 "PropertiesChanged", g_variant_new("(sa{sv}as)", kInterface, &changed, nullptr),
@@ -264,8 +258,7 @@ GVariant* get_property(GDBusConnection* /*connection*/, const gchar* /*sender*/,
                        GError** error, gpointer data) {
     auto* control = static_cast<Control::Private*>(data);
     const std::string wanted = name;
-    GVariant* value =
-        property(wanted, control->commands.read(wanted == "WebProcessMemory"), control->start_time);
+    GVariant* value = property(wanted, control->commands.read(wanted == "WebProcessMemory"));
     if (value == nullptr) {
         g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_PROPERTY, "no property %s", name);
     }
@@ -276,8 +269,8 @@ const GDBusInterfaceVTable kVTable{method_call, get_property, nullptr, {}};
 
 } // namespace
 
-Control::Control(Commands commands, std::int64_t start_time, std::ostream& log)
-    : m_private(std::make_unique<Private>(std::move(commands), start_time, log)) {
+Control::Control(Commands commands, std::ostream& log)
+    : m_private(std::make_unique<Private>(std::move(commands), log)) {
     Private* p = m_private.get();
     p->info = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
     p->last = p->commands.read(false);
@@ -289,6 +282,13 @@ Control::Control(Commands commands, std::int64_t start_time, std::ostream& log)
             owner->registration = g_dbus_connection_register_object(
                 connection, kObjectPath, owner->info->interfaces[0], &kVTable, owner, nullptr,
                 nullptr);
+            // Changes are looked for only where someone can be told of them.
+            owner->poll = Glib::signal_timeout().connect_seconds(
+                [owner] {
+                    owner->look();
+                    return true;
+                },
+                kLookEvery);
         },
         nullptr,
         +[](GDBusConnection* connection, const gchar* /*name*/, gpointer data) {
@@ -300,12 +300,6 @@ Control::Control(Commands commands, std::int64_t start_time, std::ostream& log)
             }
         },
         p, nullptr);
-    p->poll = Glib::signal_timeout().connect_seconds(
-        [p] {
-            p->look();
-            return true;
-        },
-        kLookEvery);
 }
 
 Control::~Control() {

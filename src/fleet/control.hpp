@@ -37,7 +37,7 @@ struct Commands {
 // caller's user. Without a system bus nothing happens.
 class Control {
 public:
-    Control(Commands commands, std::int64_t start_time, std::ostream& log);
+    Control(Commands commands, std::ostream& log);
     ~Control();
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;

@@ -27,7 +27,11 @@ std::string label(const std::string& value) {
 
 } // namespace
 
-std::string metrics_text(const Reading& reading, const std::string& version) {
+const char* version() {
+    return CORVALEN_VERSION;
+}
+
+std::string metrics_text(const Reading& reading) {
     std::ostringstream out;
     auto metric = [&out](const char* name, const char* type, const char* help, auto value) {
         out << "# HELP corvalen_" << name << ' ' << help << "\n# TYPE corvalen_" << name << ' '
@@ -37,7 +41,7 @@ std::string metrics_text(const Reading& reading, const std::string& version) {
     out << "# HELP corvalen_info The program's version and the site it shows.\n"
            "# TYPE corvalen_info gauge\n"
            "corvalen_info{version=\""
-        << label(version) << "\",origin=\"" << label(browser.origin) << "\"} 1\n";
+        << label(version()) << "\",origin=\"" << label(browser.origin) << "\"} 1\n";
     metric("start_time_seconds", "gauge", "When the program started, in seconds since 1970.",
            reading.start_time);
     metric("in_use", "gauge", "1 while a visitor uses the terminal (input within a minute).",
@@ -78,11 +82,6 @@ MetricsFile::~MetricsFile() {
 }
 
 void MetricsFile::write() {
-#ifdef CORVALEN_VERSION
-    static const std::string version = CORVALEN_VERSION;
-#else
-    static const std::string version;
-#endif
     const std::int64_t now = g_get_monotonic_time() / G_USEC_PER_SEC;
     // (Again at once while there was no web process to read.)
     const bool memory = !m_memory || now - m_memory_read >= 60;
@@ -92,7 +91,7 @@ void MetricsFile::write() {
         m_memory_read = now;
     }
     reading.web_process_memory = m_memory;
-    const std::string text = metrics_text(reading, version);
+    const std::string text = metrics_text(reading);
     GError* error = nullptr;
     // A temporary file in the same directory, renamed onto the name.
     if (g_file_set_contents_full(m_path.c_str(), text.data(), static_cast<gssize>(text.size()),

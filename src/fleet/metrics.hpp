@@ -22,9 +22,12 @@ struct Reading {
     std::int64_t start_time = 0;                     // seconds since 1970
 };
 
+// The program's version.
+[[nodiscard]] const char* version();
+
 // `reading` in the text format that Prometheus reads (and node_exporter's
 // textfile collector): counters end in _total, each with its help and type.
-[[nodiscard]] std::string metrics_text(const Reading& reading, const std::string& version);
+[[nodiscard]] std::string metrics_text(const Reading& reading);
 
 // Writes the metrics to `path` now and every `interval` seconds, each time
 // as a new file renamed onto the name: a reader never sees one half written.

@@ -53,26 +53,13 @@ Notice::Notice(Gtk::Overlay& overlay) : m_overlay(overlay), m_card(Gtk::Orientat
     m_layer.set_visible(false);
 
     m_banner.add_css_class("corvalen-banner");
-    m_banner.set_wrap(true);
-    m_banner.set_max_width_chars(60);
-    m_banner.set_justify(Gtk::Justification::CENTER);
-    m_banner.set_halign(Gtk::Align::CENTER);
-    m_banner.set_valign(Gtk::Align::END);
+    float_over_page(m_banner, 60, Gtk::Align::END);
     m_banner.set_margin_bottom(48);
-    m_banner.set_can_target(false);
-    m_banner.set_visible(false);
 
-    // An operator's message: the card's look, without its dimmed layer, and
-    // everything passes through to the page.
+    // An operator's message: the card's look, without its dimmed layer.
     m_message.add_css_class("corvalen-notice-card");
     m_message.add_css_class("corvalen-notice-text");
-    m_message.set_wrap(true);
-    m_message.set_max_width_chars(40);
-    m_message.set_justify(Gtk::Justification::CENTER);
-    m_message.set_halign(Gtk::Align::CENTER);
-    m_message.set_valign(Gtk::Align::CENTER);
-    m_message.set_can_target(false);
-    m_message.set_visible(false);
+    float_over_page(m_message, 40, Gtk::Align::CENTER);
 
     m_overlay.add_overlay(m_banner);
     m_overlay.add_overlay(m_message);
@@ -120,6 +107,16 @@ void Notice::Flash(const std::string& text) {
 
 void Notice::Message(const std::string& text, unsigned seconds) {
     show_for(m_message, m_message_timer, text, seconds);
+}
+
+void Notice::float_over_page(Gtk::Label& label, int width_chars, Gtk::Align valign) {
+    label.set_wrap(true);
+    label.set_max_width_chars(width_chars);
+    label.set_justify(Gtk::Justification::CENTER);
+    label.set_halign(Gtk::Align::CENTER);
+    label.set_valign(valign);
+    label.set_can_target(false); // everything passes through to the page
+    label.set_visible(false);
 }
 
 void Notice::show_for(Gtk::Label& label, sigc::connection& timer, const std::string& text,

@@ -33,6 +33,9 @@ public:
     [[nodiscard]] bool takes_input() const { return m_layer.get_visible(); }
 
 private:
+    // A centred line of text over the page, hidden until shown, that takes
+    // no input.
+    static void float_over_page(Gtk::Label& label, int width_chars, Gtk::Align valign);
     // Shows `text` in `label` for `seconds`, from now on.
     static void show_for(Gtk::Label& label, sigc::connection& timer, const std::string& text,
                          unsigned seconds);
