@@ -44,6 +44,7 @@ EXPECTED_FILES = [
     "./usr/share/doc/corvalen/copyright",
     "./usr/share/doc/corvalen/corvalen.ini.example",
     "./usr/share/doc/corvalen/security.md.gz",
+    "./usr/share/doc/corvalen/terminals.md.gz",
     "./usr/share/icons/hicolor/16x16/apps/corvalen.png",
     "./usr/share/icons/hicolor/32x32/apps/corvalen.png",
     "./usr/share/man/man1/corvalen-ini.1.gz",
