@@ -17,6 +17,7 @@
 #include "inifile/application.hpp"
 #include "input/input_watch.hpp"
 #include "password/frm_password.hpp"
+#include "print/printer.hpp"
 #include "shell/frm_browser.hpp"
 #include "speech/speech_dispatcher.hpp"
 #include "toolkit/errors.hpp"
@@ -76,6 +77,9 @@ int main() {
     std::unique_ptr<corvalen::windows::FocusSpeech> focus_speech;
     std::unique_ptr<corvalen::fleet::MetricsFile> metrics;
     std::unique_ptr<corvalen::fleet::Control> control;
+    // Started only for a print, and to find the printer when printing is on.
+    corvalen::print::Printer printer(corvalen::application_directory() + "/corvalen-print",
+                                     std::cerr);
     app->signal_activate().connect([&] {
         report_handler_errors();
         window = std::make_unique<MainWindow>(FormDesign::kTitle, FormDesign::kButtons, browser);
@@ -94,7 +98,11 @@ int main() {
         form->SpeechService([](const corvalen::controls::AccessibilitySettings& settings) {
             return corvalen::speech::open_speech_dispatcher(settings, std::cerr);
         });
+        form->PrintService(printer);
         run_handler([&] { form->Form_Load(); });
+        if (form->print_settings().enabled) {
+            window->browser().on_print([&] { form->MozillaBrowser1_Print(); });
+        }
         window->use_touch(form->touch_settings());
         window->use_accessibility(form->narrator());
         if (form->narrator().settings().mode !=

@@ -7,10 +7,12 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "printing.hpp"
 #include "site_list.hpp"
 
 namespace corvalen::controls {
@@ -83,6 +85,11 @@ public:
     // Stops whatever loads, ends the web process and loads `url` in a fresh
     // one, with the session as it was.
     virtual void ReplaceWebProcess(const std::string& url) = 0;
+    // Lays the page out on `paper` as a PDF document of at most `most_pages`
+    // pages (0: all), as the page asked when it asks now; `done` gets the
+    // document, or none when the page could not be printed. No dialog shows.
+    virtual void PrintPage(const Paper& paper, unsigned most_pages,
+                           std::function<void(std::optional<std::string>)> done) = 0;
 };
 
 // The main window's notices to visitors.

@@ -26,6 +26,11 @@ constexpr std::array<ButtonSwitch, 5> kButtonSwitches{{
 
 // The idle notice's last seconds, each said.
 constexpr int kSecondsSaid = 5;
+// As long as a notice stands: the page limit is told again after that.
+constexpr auto kNoticeTime = std::chrono::seconds(4);
+// A print that is still being prepared after this has been lost on its way
+// (the engine never answered): the next ask goes ahead.
+constexpr auto kLongestPreparation = std::chrono::minutes(2);
 
 std::string value_of(cInifile& ini, const settings::Key& key) {
     return settings::value_of(ini, key.name, key.fallback);
@@ -100,6 +105,12 @@ void frmBrowser::Form_Load() {
         read_memory_settings(ini);
         read_accessibility_settings(ini);
         read_fleet_settings(ini);
+        read_printing_settings(ini);
+    }
+    if (m_print.enabled && m_printer != nullptr) {
+        m_printer->Find(m_print, [this](std::optional<corvalen::controls::Paper> paper) {
+            m_paper = std::move(paper);
+        });
     }
     MozillaBrowser1.HomePage(m_sHomePage);
     MozillaBrowser1.Navigate(m_sHomePage);
@@ -130,8 +141,7 @@ void frmBrowser::read_allowed_sites(cInifile& ini, corvalen::controls::SiteList:
 }
 
 void frmBrowser::MozillaBrowser1_Refused() {
-    m_notice.Flash(m_blocked);
-    m_narrator.Announce(m_blocked);
+    tell(m_blocked);
 }
 
 void frmBrowser::read_session_settings(cInifile& ini) {
@@ -198,6 +208,95 @@ void frmBrowser::read_fleet_settings(cInifile& ini) {
     const settings::Key& key = settings::kMetricsInterval;
     m_fleet.metrics_interval = static_cast<unsigned>(
         *whole_number(checked_value_of(ini, m_log, "Fleet", key), key.least, key.most));
+}
+
+void frmBrowser::read_printing_settings(cInifile& ini) {
+    ini.Section("Printing");
+    m_print.enabled = checked_value_of(ini, m_log, "Printing", settings::kPrintingEnabled) == "1";
+    m_print.printer = checked_value_of(ini, m_log, "Printing", settings::kPrinter);
+    const settings::Key& pages = settings::kPagesPerSession;
+    m_print.pages_per_session = static_cast<unsigned>(
+        *whole_number(checked_value_of(ini, m_log, "Printing", pages), pages.least, pages.most));
+    m_print.paper = checked_value_of(ini, m_log, "Printing", settings::kPaperSize);
+    ini.Section("Texts");
+    m_printing_text = value_of(ini, settings::kPrinting);
+    m_printed_text = value_of(ini, settings::kPrinted);
+    m_printing_failed_text = value_of(ini, settings::kPrintingFailed);
+    m_print_limit_text = value_of(ini, settings::kPrintLimit);
+}
+
+void frmBrowser::tell(const std::string& text) {
+    m_notice.Flash(text);
+    m_narrator.Announce(text);
+}
+
+void frmBrowser::tell_print_limit() {
+    const auto now = Clock::now();
+    if (!m_limit_told || now - *m_limit_told >= kNoticeTime) {
+        m_limit_told = now;
+        tell(m_print_limit_text);
+    }
+}
+
+void frmBrowser::MozillaBrowser1_Print() {
+    const auto now = Clock::now();
+    if (!m_paper || (m_print_asked && now - *m_print_asked < kLongestPreparation)) {
+        return;
+    }
+    const unsigned limit = m_print.pages_per_session;
+    if (limit != 0 && m_printed >= limit) {
+        tell_print_limit();
+        return;
+    }
+    m_print_asked = now;
+    ++m_prints;
+    tell(m_printing_text);
+    // One page more than is left tells whether the document would pass the
+    // limit, without laying out all of a long page.
+    const unsigned most = limit != 0 ? limit - m_printed : 0;
+    MozillaBrowser1.PrintPage(
+        *m_paper, most != 0 ? most + 1 : 0,
+        [this, print = m_prints, session = m_session, most](std::optional<std::string> pdf) {
+            print_document(print, session, most, std::move(pdf));
+        });
+}
+
+void frmBrowser::print_prepared(unsigned print) {
+    if (print == m_prints) {
+        m_print_asked.reset();
+    }
+}
+
+void frmBrowser::print_document(unsigned print, unsigned session, unsigned most,
+                                std::optional<std::string> pdf) {
+    // What was asked before a session ended is not printed for the next.
+    if (!pdf || session != m_session) {
+        print_prepared(print);
+        if (session == m_session) {
+            tell(m_printing_failed_text);
+        }
+        return;
+    }
+    corvalen::controls::IPrinter::Job job;
+    job.over = [this, print, session](unsigned /*pages*/) {
+        print_prepared(print);
+        if (session == m_session) {
+            tell_print_limit();
+        }
+    };
+    job.queued = [this, print, session](unsigned pages) {
+        print_prepared(print);
+        if (session == m_session) {
+            m_printed += pages;
+        }
+    };
+    job.done = [this, print, session](bool printed) {
+        print_prepared(print);
+        if (session == m_session) {
+            tell(printed ? m_printed_text : m_printing_failed_text);
+        }
+    };
+    m_printer->Print(*pdf, most, std::move(job));
 }
 
 void frmBrowser::read_accessibility_settings(cInifile& ini) {
@@ -276,6 +375,8 @@ void frmBrowser::EndVisitorSession(Clock::time_point now) {
     m_notice.Hide();
     m_notice_said = false;
     m_narrator.SessionEnded();
+    m_printed = 0;
+    m_limit_told.reset();
     m_runtime.CloseDialogs();
     MozillaBrowser1.ClearSession();
     MozillaBrowser1.Navigate(m_sHomePage);

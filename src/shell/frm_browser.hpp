@@ -107,6 +107,21 @@ public:
     // When the last input came; none before the first.
     [[nodiscard]] std::optional<Clock::time_point> last_input() const { return m_last_input; }
 
+    // Where pages are printed when [Printing] asks for it; set before
+    // Form_Load, which looks the printer up.
+    void PrintService(corvalen::controls::IPrinter& printer) { m_printer = &printer; }
+    // [Printing], as read by Form_Load.
+    [[nodiscard]] const corvalen::controls::PrintSettings& print_settings() const {
+        return m_print;
+    }
+    // A page, or the print key, asks to print the page. Once the printer is
+    // found, the page goes to it with no dialog, unless a print is being
+    // prepared (then the ask is ignored) or it would take the visitor
+    // session past PagesPerSession (then nothing is printed, and the
+    // visitor is told). Before the printer is found, or without one, the
+    // ask is refused as with printing off.
+    void MozillaBrowser1_Print();
+
     // The browser kept a frame from a site that [AllowedSites] does not list:
     // a notice says so over the page, which stays.
     void MozillaBrowser1_Refused();
@@ -125,6 +140,17 @@ private:
     void read_memory_settings(cInifile& ini);
     void read_accessibility_settings(cInifile& ini);
     void read_fleet_settings(cInifile& ini);
+    void read_printing_settings(cInifile& ini);
+    // Shows `text` over the page for a while, and says it.
+    void tell(const std::string& text);
+    // Tells the visitor that the page limit was reached, unless that was
+    // just told: a page that prints in a loop gets one notice at a time.
+    void tell_print_limit();
+    // What the printer makes of the page's document.
+    void print_document(unsigned print, unsigned session, unsigned most,
+                        std::optional<std::string> pdf);
+    // Print number `print` is no longer being prepared.
+    void print_prepared(unsigned print);
 
     corvalen::controls::IToolbar& Toolbar1;
     corvalen::controls::IBrowserControl& MozillaBrowser1;
@@ -152,4 +178,15 @@ private:
     bool m_notice_said = false; // the idle notice's text was said
     FleetSettings m_fleet;
     std::optional<Clock::time_point> m_last_input;
+    corvalen::controls::IPrinter* m_printer = nullptr;
+    corvalen::controls::PrintSettings m_print;
+    std::optional<corvalen::controls::Paper> m_paper; // once the printer was found
+    unsigned m_printed = 0;                           // pages, this visitor session
+    std::optional<Clock::time_point> m_print_asked;   // while a print is being prepared
+    unsigned m_prints = 0;                            // asks that went to the printer
+    std::optional<Clock::time_point> m_limit_told;
+    std::string m_printing_text;
+    std::string m_printed_text;
+    std::string m_printing_failed_text;
+    std::string m_print_limit_text;
 };

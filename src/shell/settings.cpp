@@ -16,6 +16,14 @@ namespace corvalen::shell::settings {
 
 namespace {
 
+// CUPS's limit on a queue's name; paper size names are far shorter.
+constexpr std::size_t kMostPrinterBytes = 127;
+constexpr std::size_t kMostPaperBytes = 64;
+
+bool is_ascii_letter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
 // Names compare as Corvalen compares them: ASCII letters without regard to
 // case, surrounding spaces and tabs left out.
 std::string folded(std::string_view name) {
@@ -185,6 +193,19 @@ bool accepts(const Key& key, const std::string& value) {
         return std::find(key.choices.begin(), key.choices.end(), value) != key.choices.end();
     case Kind::Layout:
         return controls::keyboard_layout(value, false).has_value();
+    case Kind::Printer:
+        // CUPS takes any printable character in a queue's name but these.
+        return value.size() <= kMostPrinterBytes &&
+               std::all_of(value.begin(), value.end(), [](char c) {
+                   const auto byte = static_cast<unsigned char>(c);
+                   return byte > ' ' && byte != 0x7f && c != '/' && c != '\\' && c != '#';
+               });
+    case Kind::Paper:
+        return value.empty() || (value.size() <= kMostPaperBytes && is_ascii_letter(value[0]) &&
+                                 std::all_of(value.begin(), value.end(), [](char c) {
+                                     return is_ascii_letter(c) || (c >= '0' && c <= '9') ||
+                                            c == '_' || c == '.' || c == '-';
+                                 }));
     }
     return false;
 }

@@ -31,6 +31,8 @@ enum class Kind {
     SitePattern,  // [scheme://]host[:port][/path]
     Choice,       // one of `choices`
     Layout,       // the name of an on-screen keyboard's layout
+    Printer,      // empty, or a name CUPS takes for a queue
+    Paper,        // empty, or the name of a paper size (iso_a4, na_letter)
 };
 
 struct Key {
@@ -116,9 +118,16 @@ inline constexpr Key kExit{"Exit", "Exit", Kind::Text};
 // What speech says when the speech key turns it on and off.
 inline constexpr Key kSpeechOn{"SpeechOn", "Speech on", Kind::Text};
 inline constexpr Key kSpeechOff{"SpeechOff", "Speech off", Kind::Text};
-inline constexpr std::array kTexts{kStillThere, kContinue, kBlocked,  kUnreachable,
-                                   kBack,       kForward,  kStop,     kRefresh,
-                                   kHome,       kExit,     kSpeechOn, kSpeechOff};
+// What a visitor who prints is shown, and told.
+inline constexpr Key kPrinting{"Printing", "Printing…", Kind::Text};
+inline constexpr Key kPrinted{"Printed", "Printed", Kind::Text};
+inline constexpr Key kPrintingFailed{"PrintingFailed", "Printing failed", Kind::Text};
+inline constexpr Key kPrintLimit{
+    "PrintLimit", "Not printed: that is more pages than one visitor may print here.", Kind::Text};
+inline constexpr std::array kTexts{kStillThere, kContinue, kBlocked,        kUnreachable,
+                                   kBack,       kForward,  kStop,           kRefresh,
+                                   kHome,       kExit,     kSpeechOn,       kSpeechOff,
+                                   kPrinting,   kPrinted,  kPrintingFailed, kPrintLimit};
 
 inline constexpr Key kKeyboard{"Keyboard", "0", Kind::Flag, "0 or 1", "no on-screen keyboard"};
 inline constexpr Key kKeyboardLayout{"KeyboardLayout", "qwerty", Kind::Layout,
@@ -164,6 +173,22 @@ inline constexpr Key kMetricsInterval{"MetricsInterval",
                                       86400};
 inline constexpr std::array kFleet{kMetricsFile, kMetricsInterval};
 
+inline constexpr Key kPrintingEnabled{"Enabled", "0", Kind::Flag, "0 or 1",
+                                      "pages are not printed"};
+inline constexpr Key kPrinter{"Printer", "", Kind::Printer, "the name of a CUPS queue",
+                              "the default printer"};
+inline constexpr Key kPagesPerSession{"PagesPerSession",
+                                      "10",
+                                      Kind::Number,
+                                      "a whole number from 0 to 10000",
+                                      "a visitor session prints at most 10 pages",
+                                      0,
+                                      10000};
+inline constexpr Key kPaperSize{"PaperSize", "", Kind::Paper,
+                                "a paper size such as iso_a4 or na_letter",
+                                "the printer's own paper"};
+inline constexpr std::array kPrintingKeys{kPrintingEnabled, kPrinter, kPagesPerSession, kPaperSize};
+
 // [AllowedSites]: key names are free; each value is one pattern.
 inline constexpr Key kAllowedSite{"", "", Kind::SitePattern, "a site pattern", "ignored"};
 
@@ -184,6 +209,7 @@ inline constexpr std::array kSections{
     Section{"Memory", kMemory},
     Section{"Accessibility", kAccessibility},
     Section{"Fleet", kFleet},
+    Section{"Printing", kPrintingKeys},
 };
 
 // The value of key `name` in the accessor's current section; `fallback` when

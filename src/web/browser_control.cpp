@@ -70,6 +70,7 @@ public:
     static void connect(BrowserControl* control) {
         WebKitWebView* view = control->m_view;
         connect_lockdown(view);
+        g_signal_connect(view, "print", G_CALLBACK((Guarded<&print>::call)), control);
         g_signal_connect(view, "decide-policy", G_CALLBACK(decide_policy), control);
         g_signal_connect(view, "create", G_CALLBACK((Guarded<&create>::call)), control);
         g_signal_connect(view, "authenticate", G_CALLBACK(authenticate), control);
@@ -83,6 +84,22 @@ public:
     }
 
 private:
+    // Refused (TRUE: the engine shows no dialog) unless the owner takes it.
+    static gboolean print(WebKitWebView* /*view*/, WebKitPrintOperation* operation,
+                          BrowserControl* control) {
+        if (control->m_print) {
+            control->m_print_operation = operation;
+            try {
+                control->m_print();
+            } catch (...) {
+                control->m_print_operation = nullptr;
+                throw;
+            }
+            control->m_print_operation = nullptr;
+        }
+        return TRUE;
+    }
+
     // Loads a request for a new window in this view instead, if allowed. The
     // engine would treat that load as the program's own, which it does not
     // restrict, so the page's address rules are applied here.
@@ -483,6 +500,34 @@ void BrowserControl::ReplaceWebProcess(const std::string& url) {
 
 void BrowserControl::UnreachableText(const std::string& text) {
     m_unreachable_text = text;
+}
+
+void BrowserControl::on_print(std::function<void()> callback) {
+    m_print = std::move(callback);
+    if (!m_printer) {
+        m_printer = std::make_unique<PagePrinter>();
+    }
+}
+
+bool BrowserControl::print() {
+    if (!m_print) {
+        return false;
+    }
+    m_print();
+    return true;
+}
+
+void BrowserControl::PrintPage(const controls::Paper& paper, unsigned most_pages,
+                               std::function<void(std::optional<std::string>)> done) {
+    if (!m_printer) {
+        done(std::nullopt);
+        return;
+    }
+    WebKitPrintOperation* operation = m_print_operation != nullptr
+                                          ? WEBKIT_PRINT_OPERATION(g_object_ref(m_print_operation))
+                                          : webkit_print_operation_new(m_view);
+    m_printer->print(operation, paper, most_pages, std::move(done));
+    g_object_unref(operation);
 }
 
 void BrowserControl::press_enter() {

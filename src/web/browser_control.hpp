@@ -12,6 +12,7 @@
 #include "controls/drawing.hpp"
 #include "controls/figures.hpp"
 #include "controls/navigator.hpp"
+#include "page_printer.hpp"
 #include "page_scripts.hpp"
 
 typedef struct _GtkWidget GtkWidget;
@@ -20,6 +21,7 @@ typedef struct _WebKitAuthenticationRequest WebKitAuthenticationRequest;
 typedef struct _GCancellable GCancellable;
 typedef struct _GError GError;
 typedef struct _WebKitUserContentFilter WebKitUserContentFilter;
+typedef struct _WebKitPrintOperation WebKitPrintOperation;
 
 namespace corvalen::web {
 
@@ -28,8 +30,9 @@ namespace corvalen::web {
 // session when that is cleared.
 //
 // Locked down for a public terminal: new windows open in the same view, and
-// only web addresses; downloads, file pickers, colour choosers, printing, full
-// screen and permission requests are refused; pages from the network cannot
+// only web addresses; downloads, file pickers, colour choosers, full screen
+// and permission requests are refused, and printing unless the owner takes
+// it; pages from the network cannot
 // open local files; the context menu offers only navigation and editing; page
 // dialogs are answered at once, so that they cannot hold the terminal, and a
 // sign-in box goes with its page; a crashed web process brings the home page
@@ -58,6 +61,8 @@ public:
     std::optional<std::uint64_t> WebProcessMemory() override;
     bool RenewWebProcess() override;
     void ReplaceWebProcess(const std::string& url) override;
+    void PrintPage(const controls::Paper& paper, unsigned most_pages,
+                   std::function<void(std::optional<std::string>)> done) override;
 
     [[nodiscard]] GtkWidget* widget() const;
     [[nodiscard]] int pixel_width() const { return m_width; }
@@ -66,6 +71,12 @@ public:
     void on_size_changed(std::function<void()> callback) { m_size_changed = std::move(callback); }
     // Called when a frame was kept from an address the sites do not allow.
     void on_refused(std::function<void()> callback) { m_refused = std::move(callback); }
+    // Called when a page asks to be printed (its print(), in any frame), or
+    // print() below; without it, such asks are refused. Until the call
+    // returns, PrintPage prints as the page asked.
+    void on_print(std::function<void()> callback);
+    // Asks as a page's print() does; false when nobody takes prints.
+    bool print();
     // Called when the view finished showing a page, or the message in place
     // of one that cannot be reached, with its address.
     void on_shown(std::function<void(const std::string& uri)> callback) {
@@ -143,6 +154,9 @@ private:
     controls::SiteList m_sites;
     std::optional<controls::Navigator::Command> m_held; // given while the filter was made
     std::unique_ptr<PageSpeech> m_page_speech;          // where every view's pages speak
+    std::function<void()> m_print;
+    std::unique_ptr<PagePrinter> m_printer;
+    WebKitPrintOperation* m_print_operation = nullptr; // the page's ask, while it is handled
 };
 
 } // namespace corvalen::web

@@ -76,7 +76,6 @@ void connect_lockdown(WebKitWebView* view) {
         {"context-menu", G_CALLBACK(context_menu)},
         {"run-file-chooser", G_CALLBACK(run_file_chooser)},
         {"run-color-chooser", G_CALLBACK(run_color_chooser)},
-        {"print", G_CALLBACK(refuse)},
         {"enter-fullscreen", G_CALLBACK(refuse)},
         {"leave-fullscreen", G_CALLBACK(refuse)},
         {"permission-request", G_CALLBACK(permission_request)},

@@ -7,9 +7,9 @@ namespace corvalen::web {
 
 // Shuts what a kiosk keeps shut in `view`, whatever its page asks: the
 // context menu keeps only navigation and editing, file and colour pickers,
-// printing, full screen, permissions and downloads are refused, and a
-// certificate error is a dead end. These handlers keep no state, so one
-// table connects them all.
+// full screen, permissions and downloads are refused, and a certificate
+// error is a dead end. (Printing is the browser control's: it may be taken.) These handlers keep no
+// state, so one table connects them all.
 void connect_lockdown(WebKitWebView* view);
 
 } // namespace corvalen::web

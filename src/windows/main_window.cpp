@@ -169,6 +169,12 @@ bool MainWindow::on_key_captured(const Gtk::EventControllerKey& keys, guint keyv
         if (keyval == GDK_KEY_Menu || (keyval == GDK_KEY_F10 && shift)) {
             return true;
         }
+        // The print key prints as the page's own print() does, where
+        // printing is on; otherwise the page has the key.
+        if (gdk_keyval_to_lower(keyval) == GDK_KEY_p &&
+            (state & kModifiers) == Gdk::ModifierType::CONTROL_MASK && m_browser.print()) {
+            return true;
+        }
         m_last_page_key = key;
         return false;
     }

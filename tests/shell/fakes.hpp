@@ -81,8 +81,15 @@ public:
     void ReplaceWebProcess(const std::string& url) override {
         calls.emplace_back("ReplaceWebProcess " + url);
     }
+    // Each print waits in `prints` until the test answers it.
+    void PrintPage(const controls::Paper& paper, unsigned most_pages,
+                   std::function<void(std::optional<std::string>)> done) override {
+        calls.push_back("PrintPage " + paper.name + " " + std::to_string(most_pages));
+        prints.push_back(std::move(done));
+    }
 
     std::vector<std::string> calls;
+    std::vector<std::function<void(std::optional<std::string>)>> prints;
     controls::SiteList sites;
     std::string home_page;
     std::string unreachable_text;
@@ -153,6 +160,28 @@ public:
 
 private:
     PasswordScript& m_script;
+};
+
+// A printer that keeps what it is asked until the test answers.
+class FakePrinter : public controls::IPrinter {
+public:
+    void Find(const controls::PrintSettings& settings,
+              std::function<void(std::optional<controls::Paper>)> then) override {
+        looked_up = settings;
+        found = std::move(then);
+    }
+    void Print(const std::string& pdf, unsigned most, Job job) override {
+        jobs.push_back({pdf, most, std::move(job)});
+    }
+
+    std::optional<controls::PrintSettings> looked_up;
+    std::function<void(std::optional<controls::Paper>)> found;
+    struct Asked {
+        std::string pdf;
+        unsigned most;
+        Job job;
+    };
+    std::vector<Asked> jobs;
 };
 
 // frmBrowser over fakes, with its settings file in directory.

@@ -448,5 +448,97 @@ TEST_F(FormTest, SpeechSaysTheNoticeAndItsLastSecondsAndEachSessionStartsAsTheMo
     }
 }
 
+TEST_F(FormTest, PrintingSettingsAreTakenOrReported) {
+    FakePrinter printer;
+    shell.form.PrintService(printer);
+    settings("[Printing]\nEnabled=2\nPrinter=a/b\nPagesPerSession=-1\nPaperSize=A 4\n");
+    shell.form.Form_Load();
+    for (const char* line :
+         {"Enabled=\"2\"", "Printer=\"a/b\"", "PagesPerSession=\"-1\"", "PaperSize=\"A 4\""}) {
+        EXPECT_NE(shell.log.str().find(line), std::string::npos) << line;
+    }
+    EXPECT_FALSE(shell.form.print_settings().enabled);
+    EXPECT_EQ(shell.form.print_settings().pages_per_session, 10U);
+    EXPECT_FALSE(printer.looked_up) << "printing off: no printer is looked up";
+}
+
+// Each visitor session prints at most PagesPerSession pages, one print at a
+// time; a print that would pass the limit is refused whole.
+TEST_F(FormTest, PrintsAreHeldToTheSessionsPagesOneAtATime) {
+    FakePrinter printer;
+    shell.form.PrintService(printer);
+    settings("[Printing]\nEnabled=1\nPrinter=hall\nPagesPerSession=3\nPaperSize=iso_a4\n");
+    shell.form.Form_Load();
+    ASSERT_TRUE(printer.looked_up);
+    EXPECT_EQ(printer.looked_up->printer, "hall");
+    EXPECT_EQ(printer.looked_up->paper, "iso_a4");
+    auto& browser = shell.browser;
+    auto& flashed = shell.notice.flashed;
+    browser.calls.clear();
+    shell.form.MozillaBrowser1_Print();
+    EXPECT_TRUE(browser.calls.empty()) << "refused until the printer is found";
+    printer.found(controls::Paper{"iso_a4_210x297mm"});
+
+    // (pages the document has, how the printer answers, what the visitor is
+    // shown last, the most pages the page and the printer were asked for)
+    enum class Answer { Printed, Failed, Over, NotRendered };
+    const struct {
+        unsigned pages;
+        Answer answer;
+        const char* shown;
+        const char* asked;
+        unsigned most;
+    } prints[] = {
+        {2, Answer::Printed, "Printed", "PrintPage iso_a4_210x297mm 4", 3},
+        {2, Answer::Over, "Not printed: that is more pages than one visitor may print here.",
+         "PrintPage iso_a4_210x297mm 2", 1},
+        {1, Answer::NotRendered, "Printing failed", "PrintPage iso_a4_210x297mm 2", 1},
+        {1, Answer::Failed, "Printing failed", "PrintPage iso_a4_210x297mm 2", 1},
+    };
+    for (const auto& print : prints) {
+        SCOPED_TRACE(print.asked);
+        browser.calls.clear();
+        browser.prints.clear();
+        shell.form.MozillaBrowser1_Print();
+        shell.form.MozillaBrowser1_Print(); // ignored while the first is prepared
+        ASSERT_EQ(browser.calls, Keys{print.asked});
+        EXPECT_EQ(flashed.back(), "Printing…");
+        if (print.answer == Answer::NotRendered) {
+            browser.prints[0](std::nullopt);
+        } else {
+            browser.prints[0]("%PDF");
+            ASSERT_FALSE(printer.jobs.empty());
+            auto& job = printer.jobs.back();
+            EXPECT_EQ(job.most, print.most);
+            if (print.answer == Answer::Over) {
+                job.job.over(print.pages);
+            } else {
+                job.job.queued(print.pages);
+                job.job.done(print.answer == Answer::Printed);
+            }
+        }
+        EXPECT_EQ(flashed.back(), print.shown);
+    }
+    // 3 pages printed (a failed job counts: it may have come out in part).
+    flashed.clear();
+    browser.calls.clear();
+    shell.form.MozillaBrowser1_Print();
+    shell.form.MozillaBrowser1_Print();
+    EXPECT_TRUE(browser.calls.empty());
+    EXPECT_TRUE(flashed.empty()) << "the limit was told a moment ago";
+
+    // A print asked before the session ended is not printed for the next
+    // visitor, who has all 3 pages.
+    shell.form.EndVisitorSession(frmBrowser::Clock::now());
+    browser.prints.clear();
+    browser.calls.clear();
+    const auto jobs = printer.jobs.size();
+    shell.form.MozillaBrowser1_Print();
+    EXPECT_EQ(browser.calls, Keys{"PrintPage iso_a4_210x297mm 4"});
+    shell.form.EndVisitorSession(frmBrowser::Clock::now());
+    browser.prints[0]("%PDF");
+    EXPECT_EQ(printer.jobs.size(), jobs);
+}
+
 } // namespace
 } // namespace corvalen::test
