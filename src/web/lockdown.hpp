@@ -8,8 +8,8 @@ namespace corvalen::web {
 // Shuts what a kiosk keeps shut in `view`, whatever its page asks: the
 // context menu keeps only navigation and editing, file and colour pickers,
 // full screen, permissions and downloads are refused, and a certificate
-// error is a dead end. (Printing is the browser control's: it may be taken.) These handlers keep no
-// state, so one table connects them all.
+// error is a dead end. These handlers keep no state, so one table connects
+// them all. (Printing is the browser control's, which may take it.)
 void connect_lockdown(WebKitWebView* view);
 
 } // namespace corvalen::web
