@@ -86,8 +86,8 @@ public:
     // one, with the session as it was.
     virtual void ReplaceWebProcess(const std::string& url) = 0;
     // Lays the page out on `paper` as a PDF document of at most `most_pages`
-    // pages (0: all), as the page asked when it asks now; `done` gets the
-    // document, or none when the page could not be printed. No dialog shows.
+    // pages (0: all); `done` gets the document, or none when the page could
+    // not be printed. No dialog shows.
     virtual void PrintPage(const Paper& paper, unsigned most_pages,
                            std::function<void(std::optional<std::string>)> done) = 0;
 };

@@ -85,17 +85,10 @@ public:
 
 private:
     // Refused (TRUE: the engine shows no dialog) unless the owner takes it.
-    static gboolean print(WebKitWebView* /*view*/, WebKitPrintOperation* operation,
+    static gboolean print(WebKitWebView* /*view*/, WebKitPrintOperation* /*operation*/,
                           BrowserControl* control) {
         if (control->m_print) {
-            control->m_print_operation = operation;
-            try {
-                control->m_print();
-            } catch (...) {
-                control->m_print_operation = nullptr;
-                throw;
-            }
-            control->m_print_operation = nullptr;
+            control->m_print();
         }
         return TRUE;
     }
@@ -523,9 +516,10 @@ void BrowserControl::PrintPage(const controls::Paper& paper, unsigned most_pages
         done(std::nullopt);
         return;
     }
-    WebKitPrintOperation* operation = m_print_operation != nullptr
-                                          ? WEBKIT_PRINT_OPERATION(g_object_ref(m_print_operation))
-                                          : webkit_print_operation_new(m_view);
+    // An operation of our own, not the page's: the page's would lay the page
+    // out while its print() waits, and a print() from the page's
+    // beforeprint would then wait on us in turn, for ever.
+    WebKitPrintOperation* operation = webkit_print_operation_new(m_view);
     m_printer->print(operation, paper, most_pages, std::move(done));
     g_object_unref(operation);
 }

@@ -21,7 +21,6 @@ typedef struct _WebKitAuthenticationRequest WebKitAuthenticationRequest;
 typedef struct _GCancellable GCancellable;
 typedef struct _GError GError;
 typedef struct _WebKitUserContentFilter WebKitUserContentFilter;
-typedef struct _WebKitPrintOperation WebKitPrintOperation;
 
 namespace corvalen::web {
 
@@ -72,8 +71,7 @@ public:
     // Called when a frame was kept from an address the sites do not allow.
     void on_refused(std::function<void()> callback) { m_refused = std::move(callback); }
     // Called when a page asks to be printed (its print(), in any frame), or
-    // print() below; without it, such asks are refused. Until the call
-    // returns, PrintPage prints as the page asked.
+    // print() below; without it, such asks are refused.
     void on_print(std::function<void()> callback);
     // Asks as a page's print() does; false when nobody takes prints.
     bool print();
@@ -156,7 +154,6 @@ private:
     std::unique_ptr<PageSpeech> m_page_speech;          // where every view's pages speak
     std::function<void()> m_print;
     std::unique_ptr<PagePrinter> m_printer;
-    WebKitPrintOperation* m_print_operation = nullptr; // the page's ask, while it is handled
 };
 
 } // namespace corvalen::web

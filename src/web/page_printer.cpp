@@ -113,7 +113,16 @@ void PagePrinter::print(WebKitPrintOperation* operation, const controls::Paper& 
     g_object_unref(setup);
     g_signal_connect(operation, "failed", G_CALLBACK(print_failed), printing);
     g_signal_connect(operation, "finished", G_CALLBACK(print_finished), printing);
-    webkit_print_operation_print(operation);
+    // From the main loop, once the page's own print() (if it asked) has
+    // been answered: printing meanwhile would clash with the engine's
+    // handling of that call.
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        [](gpointer data) {
+            webkit_print_operation_print(WEBKIT_PRINT_OPERATION(data));
+            return G_SOURCE_REMOVE;
+        },
+        g_object_ref(operation), g_object_unref);
 }
 
 } // namespace corvalen::web

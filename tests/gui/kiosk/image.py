@@ -64,13 +64,15 @@ class Image:
             return None
         return (min(xs), ys[0], max(xs) - min(xs) + 1, ys[-1] - ys[0] + 1)
 
-    def text(self, box):
+    def text(self, box, light_on_dark=False):
         """The text that OCR reads in box (x, y, width, height), one line."""
         x, y, width, height = box
         with tempfile.NamedTemporaryFile(suffix=".png") as crop:
             subprocess.run(["convert", "-size", f"{self.width}x{self.height}", "-depth", "8",
-                            "rgb:-", "-crop", f"{width}x{height}+{x}+{y}", "+repage", "-scale",
-                            "300%", crop.name], input=self.data, check=True)
+                            "rgb:-", "-crop", f"{width}x{height}+{x}+{y}", "+repage"]
+                           + (["-negate"] if light_on_dark else []) + ["-scale", "300%",
+                                                                       crop.name],
+                           input=self.data, check=True)
             return subprocess.run(["tesseract", crop.name, "-", "--psm", "7"],
                                   capture_output=True, text=True).stdout.strip()
 

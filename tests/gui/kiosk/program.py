@@ -55,6 +55,10 @@ class Kiosk:
         program = self.installed or os.path.join(self.directory, "corvalen")
         if not self.installed:
             shutil.copy(PROGRAM, program)
+            # The programs it starts from its own directory.
+            helper = os.path.join(os.path.dirname(PROGRAM), "corvalen-print")
+            if os.path.exists(helper):
+                shutil.copy(helper, self.directory)
         if self.settings is not None and not self.installed:
             with open(os.path.join(self.directory, "corvalen.ini"), "w", encoding="utf-8") as f:
                 f.write(self.settings)
