@@ -198,10 +198,15 @@ class PrintingTest(unittest.TestCase):
         # The session's pages are used up: the record again is refused.
         self.visit("/record.html")
         self.assertTrue(self.told("more pages"), "the visitor is told")
-        # The next session has all its pages; a page that prints in a loop
-        # gets exactly those, and the notice.
+        # The next session has all its pages: the print key prints the page
+        # that has the focus, and a page that prints in a loop gets exactly
+        # the rest, and the notice.
         self.display.click(*button_centre("home"))
         self.assertTrue(self.site.wait_for("/home.html", 30, 2))
+        self.visit("/record.html")
+        self.assertTrue(wait_until(lambda: len(self.cups.printed()) == PAGES + 1, 60))
+        self.display.key("ctrl+p")
+        self.assertTrue(wait_until(lambda: len(self.cups.printed()) == PAGES + 2, 60))
         self.visit("/loop.html")
         self.assertTrue(wait_until(lambda: len(self.cups.printed()) == 2 * PAGES, 90),
                         self.cups.printed())
