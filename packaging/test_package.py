@@ -33,6 +33,7 @@ EXPECTED_FILES = [
     "./usr/lib/corvalen/corvalen",
     "./usr/lib/corvalen/corvalen-ini",
     "./usr/lib/corvalen/corvalen-session",
+    "./usr/lib/corvalen/corvalen-print",
     "./usr/lib/corvalen/corvalenctl",
     "./usr/lib/corvalen/corvalen.ini -> /etc/corvalen/corvalen.ini",
     "./usr/lib/systemd/system/corvalen-kiosk.service",
@@ -86,7 +87,8 @@ class PackageFiles(unittest.TestCase):
         self.assertEqual(fields["Section"], "web")
         self.assertEqual(fields["Recommends"], "cage, xwayland, speech-dispatcher, "
                                                "speech-dispatcher-espeak-ng, espeak-ng")
-        for dependency in ("adduser", "dbus", "libwebkitgtk-6.0-4", "libgtkmm-4.0-0", "libc6"):
+        for dependency in ("adduser", "dbus", "libwebkitgtk-6.0-4", "libgtkmm-4.0-0", "libc6",
+                           "libcups2", "libpoppler-glib8"):
             self.assertIn(dependency, fields["Depends"])
 
     def test_bare_x_session_keeps_visitors_on_its_terminal(self):
