@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // corvalen-print: the kiosk's go-between to CUPS. The kiosk starts it for
-// each print, so that neither CUPS's client library nor a PDF reader is
-// loaded into the kiosk itself (they would cost every start-up, printing on
-// or off) and a document is read outside the kiosk.
+// each print, so that the kiosk links neither CUPS's client library nor a PDF
+// reader (they would cost every start-up, printing on or off), and a
+// document is read, and CUPS spoken to, outside the kiosk.
 //
 //   corvalen-print paper PRINTER PAPER
 //       PRINTER (empty: CUPS's default destination) and the paper it prints

@@ -63,6 +63,10 @@ void print_finished(WebKitPrintOperation* operation, Printing* printing) {
 } // namespace
 
 PagePrinter::PagePrinter() {
+    // Pages print only to a file, which corvalen-print takes to CUPS: the
+    // toolkit's own CUPS back end (and with it CUPS's client library, and a
+    // look for printers on the network) stays out of the kiosk.
+    g_object_set(gtk_settings_get_default(), "gtk-print-backends", "file", nullptr);
     gtk_enumerate_printers(
         [](GtkPrinter* printer, gpointer data) -> gboolean {
             if (std::strcmp(G_OBJECT_TYPE_NAME(gtk_printer_get_backend(printer)),
