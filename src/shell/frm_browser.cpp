@@ -244,12 +244,14 @@ void frmBrowser::MozillaBrowser1_Print() {
         return;
     }
     const unsigned limit = m_print.pages_per_session;
+    // Each ask is numbered: what becomes of an earlier print is not shown
+    // over what the visitor was told of a later one.
+    ++m_prints;
     if (limit != 0 && m_printed >= limit) {
         tell_print_limit();
         return;
     }
     m_print_asked = now;
-    ++m_prints;
     tell(m_printing_text);
     // One page more than is left tells whether the document would pass the
     // limit, without laying out all of a long page.
@@ -272,7 +274,7 @@ void frmBrowser::print_document(unsigned print, unsigned session, unsigned most,
     // What was asked before a session ended is not printed for the next.
     if (!pdf || session != m_session) {
         print_prepared(print);
-        if (session == m_session) {
+        if (session == m_session && print == m_prints) {
             tell(m_printing_failed_text);
         }
         return;
@@ -280,7 +282,7 @@ void frmBrowser::print_document(unsigned print, unsigned session, unsigned most,
     corvalen::controls::IPrinter::Job job;
     job.over = [this, print, session](unsigned /*pages*/) {
         print_prepared(print);
-        if (session == m_session) {
+        if (session == m_session && print == m_prints) {
             tell_print_limit();
         }
     };
@@ -292,7 +294,7 @@ void frmBrowser::print_document(unsigned print, unsigned session, unsigned most,
     };
     job.done = [this, print, session](bool printed) {
         print_prepared(print);
-        if (session == m_session) {
+        if (session == m_session && print == m_prints) {
             tell(printed ? m_printed_text : m_printing_failed_text);
         }
     };

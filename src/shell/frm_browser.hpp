@@ -183,7 +183,7 @@ private:
     std::optional<corvalen::controls::Paper> m_paper; // once the printer was found
     unsigned m_printed = 0;                           // pages, this visitor session
     std::optional<Clock::time_point> m_print_asked;   // while a print is being prepared
-    unsigned m_prints = 0;                            // asks that went to the printer
+    unsigned m_prints = 0;                            // asks, numbered
     std::optional<Clock::time_point> m_limit_told;
     std::string m_printing_text;
     std::string m_printed_text;
