@@ -497,9 +497,6 @@ void BrowserControl::UnreachableText(const std::string& text) {
 
 void BrowserControl::on_print(std::function<void()> callback) {
     m_print = std::move(callback);
-    if (!m_printer) {
-        m_printer = std::make_unique<PagePrinter>();
-    }
 }
 
 bool BrowserControl::print() {
@@ -512,9 +509,9 @@ bool BrowserControl::print() {
 
 void BrowserControl::PrintPage(const controls::Paper& paper, unsigned most_pages,
                                std::function<void(std::optional<std::string>)> done) {
+    // Made on the first print, so that start-up loads nothing of printing.
     if (!m_printer) {
-        done(std::nullopt);
-        return;
+        m_printer = std::make_unique<PagePrinter>();
     }
     // An operation of our own, not the page's: the page's would lay the page
     // out while its print() waits, and a print() from the page's

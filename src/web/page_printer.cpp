@@ -76,7 +76,7 @@ PagePrinter::PagePrinter() {
             static_cast<PagePrinter*>(data)->m_file_printer = gtk_printer_get_name(printer);
             return TRUE;
         },
-        this, nullptr, FALSE);
+        this, nullptr, TRUE);
 }
 
 PagePrinter::~PagePrinter() {

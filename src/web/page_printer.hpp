@@ -16,8 +16,7 @@ namespace corvalen::web {
 // our own: the toolkit's print dialog never shows.
 class PagePrinter {
 public:
-    // Looks for the toolkit's file printer at once, so that the first print
-    // need not wait for it.
+    // Looks for the toolkit's file printer, which is there at once.
     PagePrinter();
     ~PagePrinter();
     PagePrinter(const PagePrinter&) = delete;
