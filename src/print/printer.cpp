@@ -61,8 +61,7 @@ std::optional<unsigned> count_after(const std::string& line, std::string_view wo
     return error == std::errc() && end == last ? std::optional(pages) : std::nullopt;
 }
 
-// One print under way: the program, the document it is being given and
-// what is left to tell.
+// One print under way: the program, its answer and what is left to tell.
 struct Run {
     GSubprocess* process = nullptr;
     GDataInputStream* lines = nullptr;

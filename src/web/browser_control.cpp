@@ -70,7 +70,7 @@ public:
     static void connect(BrowserControl* control) {
         WebKitWebView* view = control->m_view;
         connect_lockdown(view);
-        g_signal_connect(view, "print", G_CALLBACK((Guarded<&print>::call)), control);
+        g_signal_connect(view, "print", G_CALLBACK(print), control);
         g_signal_connect(view, "decide-policy", G_CALLBACK(decide_policy), control);
         g_signal_connect(view, "create", G_CALLBACK((Guarded<&create>::call)), control);
         g_signal_connect(view, "authenticate", G_CALLBACK(authenticate), control);
@@ -84,11 +84,12 @@ public:
     }
 
 private:
-    // Refused (TRUE: the engine shows no dialog) unless the owner takes it.
+    // Connected directly: TRUE whatever happens, for FALSE would have the
+    // engine run the toolkit's print dialog. The owner may take the ask.
     static gboolean print(WebKitWebView* /*view*/, WebKitPrintOperation* /*operation*/,
-                          BrowserControl* control) {
+                          BrowserControl* control) noexcept {
         if (control->m_print) {
-            control->m_print();
+            toolkit::guard_callback([control] { control->m_print(); });
         }
         return TRUE;
     }

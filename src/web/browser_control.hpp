@@ -31,12 +31,11 @@ namespace corvalen::web {
 // Locked down for a public terminal: new windows open in the same view, and
 // only web addresses; downloads, file pickers, colour choosers, full screen
 // and permission requests are refused, and printing unless the owner takes
-// it; pages from the network cannot
-// open local files; the context menu offers only navigation and editing; page
-// dialogs are answered at once, so that they cannot hold the terminal, and a
-// sign-in box goes with its page; a crashed web process brings the home page
-// back; a page that cannot be reached shows a plain message and is tried again
-// with growing pauses.
+// it; pages from the network cannot open local files; the context menu
+// offers only navigation and editing; page dialogs are answered at once, so
+// that they cannot hold the terminal, and a sign-in box goes with its page; a
+// crashed web process brings the home page back; a page that cannot be
+// reached shows a plain message and is tried again with growing pauses.
 class BrowserControl : public controls::IBrowserControl {
 public:
     explicit BrowserControl(controls::Drawing drawing = controls::Drawing::Cpu);

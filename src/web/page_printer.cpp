@@ -64,8 +64,8 @@ void print_finished(WebKitPrintOperation* operation, Printing* printing) {
 
 PagePrinter::PagePrinter() {
     // Pages print only to a file, which corvalen-print takes to CUPS: the
-    // toolkit's own CUPS back end (and with it CUPS's client library, and a
-    // look for printers on the network) stays out of the kiosk.
+    // toolkit's own CUPS back end is not started, so the kiosk neither
+    // speaks to CUPS nor looks for printers on the network.
     g_object_set(gtk_settings_get_default(), "gtk-print-backends", "file", nullptr);
     gtk_enumerate_printers(
         [](GtkPrinter* printer, gpointer data) -> gboolean {
