@@ -352,6 +352,10 @@ class Browser:
             app = os.path.join(work, "app")
             os.mkdir(app)
             shutil.copy(self.path(args, "corvalen"), os.path.join(app, "corvalen"))
+            # The programs it starts from its own directory.
+            helper = os.path.join(os.path.dirname(self.path(args, "corvalen")), "corvalen-print")
+            if os.path.exists(helper):
+                shutil.copy(helper, app)
             with open(os.path.join(app, "corvalen.ini"), "w") as f:
                 f.write(f"[Options]\nHomepage={url}\n")
                 f.write("".join(line + "\n" for line in self.settings))

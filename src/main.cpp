@@ -69,7 +69,6 @@ int main() {
     // windows here (bench/RESULTS.md).
     gtk_init();
     BrowserControl browser(drawing);
-    browser.on_shown([&health](const std::string& uri) { health.shown(uri); });
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<Runtime> runtime;
     std::unique_ptr<frmBrowser> form;
@@ -80,6 +79,12 @@ int main() {
     // Started only for a print, and to find the printer when printing is on.
     corvalen::print::Printer printer(corvalen::application_directory() + "/corvalen-print",
                                      std::cerr);
+    browser.on_shown([&](const std::string& uri) {
+        health.shown(uri);
+        if (form) {
+            form->FindPrinter();
+        }
+    });
     app->signal_activate().connect([&] {
         report_handler_errors();
         window = std::make_unique<MainWindow>(FormDesign::kTitle, FormDesign::kButtons, browser);

@@ -107,11 +107,6 @@ void frmBrowser::Form_Load() {
         read_fleet_settings(ini);
         read_printing_settings(ini);
     }
-    if (m_print.enabled && m_printer != nullptr) {
-        m_printer->Find(m_print, [this](std::optional<corvalen::controls::Paper> paper) {
-            m_paper = std::move(paper);
-        });
-    }
     MozillaBrowser1.HomePage(m_sHomePage);
     MozillaBrowser1.Navigate(m_sHomePage);
 }
@@ -223,6 +218,15 @@ void frmBrowser::read_printing_settings(cInifile& ini) {
     m_printed_text = value_of(ini, settings::kPrinted);
     m_printing_failed_text = value_of(ini, settings::kPrintingFailed);
     m_print_limit_text = value_of(ini, settings::kPrintLimit);
+}
+
+void frmBrowser::FindPrinter() {
+    if (m_print.enabled && m_printer != nullptr && !m_printer_sought) {
+        m_printer_sought = true;
+        m_printer->Find(m_print, [this](std::optional<corvalen::controls::Paper> paper) {
+            m_paper = std::move(paper);
+        });
+    }
 }
 
 void frmBrowser::tell(const std::string& text) {

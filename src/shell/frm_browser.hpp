@@ -108,8 +108,11 @@ public:
     [[nodiscard]] std::optional<Clock::time_point> last_input() const { return m_last_input; }
 
     // Where pages are printed when [Printing] asks for it; set before
-    // Form_Load, which looks the printer up.
+    // Form_Load.
     void PrintService(corvalen::controls::IPrinter& printer) { m_printer = &printer; }
+    // Looks the printer up, once, when [Printing] asks for it: after the
+    // first page shows, so that start-up does not share the machine with it.
+    void FindPrinter();
     // [Printing], as read by Form_Load.
     [[nodiscard]] const corvalen::controls::PrintSettings& print_settings() const {
         return m_print;
@@ -180,6 +183,7 @@ private:
     std::optional<Clock::time_point> m_last_input;
     corvalen::controls::IPrinter* m_printer = nullptr;
     corvalen::controls::PrintSettings m_print;
+    bool m_printer_sought = false;
     std::optional<corvalen::controls::Paper> m_paper; // once the printer was found
     unsigned m_printed = 0;                           // pages, this visitor session
     std::optional<Clock::time_point> m_print_asked;   // while a print is being prepared

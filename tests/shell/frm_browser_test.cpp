@@ -453,6 +453,7 @@ TEST_F(FormTest, PrintingSettingsAreTakenOrReported) {
     shell.form.PrintService(printer);
     settings("[Printing]\nEnabled=2\nPrinter=a/b\nPagesPerSession=-1\nPaperSize=A 4\n");
     shell.form.Form_Load();
+    shell.form.FindPrinter();
     for (const char* line :
          {"Enabled=\"2\"", "Printer=\"a/b\"", "PagesPerSession=\"-1\"", "PaperSize=\"A 4\""}) {
         EXPECT_NE(shell.log.str().find(line), std::string::npos) << line;
@@ -469,6 +470,8 @@ TEST_F(FormTest, PrintsAreHeldToTheSessionsPagesOneAtATime) {
     shell.form.PrintService(printer);
     settings("[Printing]\nEnabled=1\nPrinter=hall\nPagesPerSession=3\nPaperSize=iso_a4\n");
     shell.form.Form_Load();
+    EXPECT_FALSE(printer.looked_up) << "not before the first page shows";
+    shell.form.FindPrinter();
     ASSERT_TRUE(printer.looked_up);
     EXPECT_EQ(printer.looked_up->printer, "hall");
     EXPECT_EQ(printer.looked_up->paper, "iso_a4");
