@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <glibmm/main.h>
 #include <gtk/gtk.h>
 #include <gtkmm/application.h>
 #include <iostream>
@@ -79,10 +80,14 @@ int main() {
     // Started only for a print, and to find the printer when printing is on.
     corvalen::print::Printer printer(corvalen::application_directory() + "/corvalen-print",
                                      std::cerr);
+    // The printer is looked up a little after the first page shows:
+    // corvalen-print would otherwise take the machine from the page's start.
+    bool printer_sought = false;
     browser.on_shown([&](const std::string& uri) {
         health.shown(uri);
-        if (form) {
-            form->FindPrinter();
+        if (form && !printer_sought) {
+            printer_sought = true;
+            Glib::signal_timeout().connect_seconds_once([&] { form->FindPrinter(); }, 3);
         }
     });
     app->signal_activate().connect([&] {

@@ -170,8 +170,11 @@ void Printer::Find(const controls::PrintSettings& settings,
             guarded([&] {
                 auto answer = read_paper(G_SUBPROCESS(source), result);
                 if (answer) {
-                    finding->printer->m_printer = answer->first;
-                    finding->printer->m_media = answer->second.name;
+                    Printer& printer = *finding->printer;
+                    printer.m_printer = answer->first;
+                    printer.m_media = answer->second.name;
+                    printer.m_log << "corvalen: pages print on \"" << printer.m_printer
+                                  << "\", paper " << printer.m_media << '\n';
                     finding->found(std::move(answer->second));
                 } else {
                     finding->found(std::nullopt);

@@ -110,8 +110,8 @@ public:
     // Where pages are printed when [Printing] asks for it; set before
     // Form_Load.
     void PrintService(corvalen::controls::IPrinter& printer) { m_printer = &printer; }
-    // Looks the printer up, once, when [Printing] asks for it: after the
-    // first page shows, so that start-up does not share the machine with it.
+    // Looks the printer up, once, when [Printing] asks for it; until it is
+    // found, printing is refused.
     void FindPrinter();
     // [Printing], as read by Form_Load.
     [[nodiscard]] const corvalen::controls::PrintSettings& print_settings() const {

@@ -158,6 +158,8 @@ class PrintingTest(unittest.TestCase):
         kiosk = self.enterContext(Kiosk(self.display, settings,
                                         env={"CUPS_SERVER": self.cups.socket}))
         self.assertTrue(kiosk.toolbar_shown(60), kiosk.output())
+        self.assertTrue(wait_until(lambda: "pages print on" in kiosk.output(), 30),
+                        kiosk.output())
         return kiosk
 
     def visit(self, path):

@@ -470,7 +470,7 @@ TEST_F(FormTest, PrintsAreHeldToTheSessionsPagesOneAtATime) {
     shell.form.PrintService(printer);
     settings("[Printing]\nEnabled=1\nPrinter=hall\nPagesPerSession=3\nPaperSize=iso_a4\n");
     shell.form.Form_Load();
-    EXPECT_FALSE(printer.looked_up) << "not before the first page shows";
+    EXPECT_FALSE(printer.looked_up) << "only when asked to";
     shell.form.FindPrinter();
     ASSERT_TRUE(printer.looked_up);
     EXPECT_EQ(printer.looked_up->printer, "hall");
