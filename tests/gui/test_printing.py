@@ -31,7 +31,7 @@ def page(body, script=""):
 
 
 SITE = {
-    "/home.html": page(""),
+    "/home.html": page("", "addEventListener('load', () => fetch('/shown'));"),
     "/record.html": page("", "addEventListener('load', () => { print(); fetch('/asked'); });"),
     "/framed.html": page('<iframe src="/inner.html"></iframe>'),
     "/inner.html": page("", "addEventListener('load', () => { print(); fetch('/asked'); });"),
@@ -152,12 +152,17 @@ class PrintingTest(unittest.TestCase):
         self.display = self.enterContext(Display())
         self.site = self.enterContext(Site())
 
+    def home_shown(self, count):
+        """Waits until the home page has loaded `count` times."""
+        self.assertTrue(self.site.wait_for("/shown", 60, count), "home page")
+
     def kiosk(self, printing):
         settings = (f"[Options]\nHomepage={self.site.url('/home.html')}\nPassword={PASSWORD}\n"
                     f"[Session]\nClearOnHome=1\n{printing}")
         kiosk = self.enterContext(Kiosk(self.display, settings,
                                         env={"CUPS_SERVER": self.cups.socket}))
         self.assertTrue(kiosk.toolbar_shown(60), kiosk.output())
+        self.home_shown(1)
         self.assertTrue(wait_until(lambda: "pages print on" in kiosk.output(), 30),
                         kiosk.output())
         return kiosk
@@ -204,7 +209,7 @@ class PrintingTest(unittest.TestCase):
         # that has the focus, and a page that prints in a loop gets exactly
         # the rest, and the notice.
         self.display.click(*button_centre("home"))
-        self.assertTrue(self.site.wait_for("/home.html", 30, 2))
+        self.home_shown(2)
         self.visit("/record.html")
         self.assertTrue(wait_until(lambda: len(self.cups.printed()) == PAGES + 1, 60))
         self.display.key("ctrl+p")
@@ -228,11 +233,13 @@ class PrintingTest(unittest.TestCase):
                 ("", None),
                 ("[Printing]\nEnabled=1\nPrinter=nosuch\n",
                  '[Printing] printer "nosuch" is not known to CUPS')):
+            shown = self.site.count("/shown")
             with self.subTest(printing or "no section"), Kiosk(
                     self.display, f"[Options]\nHomepage={self.site.url('/home.html')}\n"
                                   f"Password={PASSWORD}\n{printing}",
                     env={"CUPS_SERVER": self.cups.socket}) as kiosk:
                 self.assertTrue(kiosk.toolbar_shown(60), kiosk.output())
+                self.home_shown(shown + 1)
                 if reported:
                     self.assertTrue(wait_until(lambda: reported in kiosk.output(), 20),
                                     kiosk.output())
