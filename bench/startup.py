@@ -351,15 +351,11 @@ class Browser:
         if self.base == "corvalen":
             app = os.path.join(work, "app")
             os.mkdir(app)
-            shutil.copy(self.path(args, "corvalen"), os.path.join(app, "corvalen"))
-            # The programs it starts from its own directory.
-            helper = os.path.join(os.path.dirname(self.path(args, "corvalen")), "corvalen-print")
-            if os.path.exists(helper):
-                shutil.copy(helper, app)
+            program = kiosk.copy_program(self.path(args, "corvalen"), app)
             with open(os.path.join(app, "corvalen.ini"), "w") as f:
                 f.write(f"[Options]\nHomepage={url}\n")
                 f.write("".join(line + "\n" for line in self.settings))
-            return [os.path.join(app, "corvalen")]
+            return [program]
         if self.base == "floor":
             return [self.path(args, "corvalen-bench-floor"), url]
         if self.base == "chromium":

@@ -54,6 +54,10 @@ std::string printer_named(const std::string& name) {
     return name.empty() ? "the default printer" : "printer \"" + name + "\"";
 }
 
+std::string unknown(const std::string& printer) {
+    return "[Printing] " + printer_named(printer) + " is not known to CUPS (" + cups_error() + ")";
+}
+
 // The destination, with what the printer says of itself, reached through
 // the CUPS server that has the queue (CUPS_SERVER, or the local one).
 struct Destination {
@@ -96,8 +100,7 @@ std::string full_media_name(const Destination& destination, const std::string& n
 int paper(const std::string& printer, const std::string& wanted) {
     Destination destination(printer);
     if (!destination.usable()) {
-        return complain("[Printing] " + printer_named(printer) + " is not known to CUPS (" +
-                        cups_error() + "); printing stays off");
+        return complain(unknown(printer) + "; printing stays off");
     }
     cups_size_t size{};
     bool found = false;
@@ -198,8 +201,7 @@ int print(const std::string& printer, const std::string& media, unsigned most) {
     }
     Destination destination(printer);
     if (!destination.usable()) {
-        complain("[Printing] " + printer_named(printer) + " is not known to CUPS (" + cups_error() +
-                 ")");
+        complain(unknown(printer));
         std::cout << "failed" << std::endl;
         return 1;
     }

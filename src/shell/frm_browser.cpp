@@ -273,12 +273,16 @@ void frmBrowser::print_prepared(unsigned print) {
     }
 }
 
+bool frmBrowser::latest(unsigned print, unsigned session) const {
+    return print == m_prints && session == m_session;
+}
+
 void frmBrowser::print_document(unsigned print, unsigned session, unsigned most,
                                 std::optional<std::string> pdf) {
     // What was asked before a session ended is not printed for the next.
     if (!pdf || session != m_session) {
         print_prepared(print);
-        if (session == m_session && print == m_prints) {
+        if (latest(print, session)) {
             tell(m_printing_failed_text);
         }
         return;
@@ -286,7 +290,7 @@ void frmBrowser::print_document(unsigned print, unsigned session, unsigned most,
     corvalen::controls::IPrinter::Job job;
     job.over = [this, print, session](unsigned /*pages*/) {
         print_prepared(print);
-        if (session == m_session && print == m_prints) {
+        if (latest(print, session)) {
             tell_print_limit();
         }
     };
@@ -298,7 +302,7 @@ void frmBrowser::print_document(unsigned print, unsigned session, unsigned most,
     };
     job.done = [this, print, session](bool printed) {
         print_prepared(print);
-        if (session == m_session && print == m_prints) {
+        if (latest(print, session)) {
             tell(printed ? m_printed_text : m_printing_failed_text);
         }
     };

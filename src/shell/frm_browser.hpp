@@ -154,6 +154,9 @@ private:
                         std::optional<std::string> pdf);
     // Print number `print` is no longer being prepared.
     void print_prepared(unsigned print);
+    // Whether print number `print`, asked in visitor session `session`, is
+    // the last the visitor asked for: only its outcome is told.
+    [[nodiscard]] bool latest(unsigned print, unsigned session) const;
 
     corvalen::controls::IToolbar& Toolbar1;
     corvalen::controls::IBrowserControl& MozillaBrowser1;

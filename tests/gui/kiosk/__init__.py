@@ -11,11 +11,11 @@ is wanted, cage for the Wayland kiosk session).
 from .display import ARTIFACTS, SCREEN_HEIGHT, SCREEN_WIDTH, Display
 from .image import MAGENTA, Image, colour_close
 from .program import (ASSETS, BUTTON_WIDTH, BUTTONS, PROGRAM, Kiosk, button_centre,
-                      picture_corner, toolbar_picture)
+                      copy_program, picture_corner, toolbar_picture)
 from .server import NOT_FOUND, Page, PageServer, redirect
 from .wait import wait_until
 
 __all__ = ["ARTIFACTS", "ASSETS", "BUTTONS", "BUTTON_WIDTH", "MAGENTA", "NOT_FOUND", "PROGRAM",
            "SCREEN_HEIGHT", "SCREEN_WIDTH", "Display", "Image", "Kiosk", "Page", "PageServer",
-           "button_centre", "colour_close", "picture_corner", "redirect", "toolbar_picture",
-           "wait_until"]
+           "button_centre", "colour_close", "copy_program", "picture_corner", "redirect",
+           "toolbar_picture", "wait_until"]

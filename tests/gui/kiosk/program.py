@@ -19,6 +19,17 @@ BUTTONS = ("back", "forward", "stop", "refresh", "home", "end")
 BUTTON_WIDTH = 31
 
 
+def copy_program(program, directory):
+    """Copies the program into `directory`, with the programs it starts from
+    its own directory (corvalen-print); returns the copy's path."""
+    copy = os.path.join(directory, "corvalen")
+    shutil.copy(program, copy)
+    helper = os.path.join(os.path.dirname(program), "corvalen-print")
+    if os.path.exists(helper):
+        shutil.copy(helper, directory)
+    return copy
+
+
 def button_centre(name):
     """Where a click on the toolbar button lands, with every button shown."""
     return (BUTTONS.index(name) * BUTTON_WIDTH + 15, 16)
@@ -52,13 +63,7 @@ class Kiosk:
 
     def __enter__(self):
         self.directory = tempfile.mkdtemp(prefix="corvalen-gui-")
-        program = self.installed or os.path.join(self.directory, "corvalen")
-        if not self.installed:
-            shutil.copy(PROGRAM, program)
-            # The programs it starts from its own directory.
-            helper = os.path.join(os.path.dirname(PROGRAM), "corvalen-print")
-            if os.path.exists(helper):
-                shutil.copy(helper, self.directory)
+        program = self.installed or copy_program(PROGRAM, self.directory)
         if self.settings is not None and not self.installed:
             with open(os.path.join(self.directory, "corvalen.ini"), "w", encoding="utf-8") as f:
                 f.write(self.settings)
